@@ -1,0 +1,44 @@
+// The console's answer to the engine's questions: given by --yes or --no,
+// asked on the terminal, or "no" when nobody is there to ask.
+#include <cstdio>
+#include <cstring>
+
+#include "console_ask.h"
+#include "scan_state.h"
+
+#ifdef _WIN32
+#define isTerminal(stream) _isatty(_fileno(stream))
+#else
+#include <unistd.h>
+#define isTerminal(stream) isatty(fileno(stream))
+#endif
+
+namespace {
+
+// Low bits of a question's style that name its buttons.
+constexpr unsigned buttonsMask = 0x0F;
+
+Answers configuredAnswers = Answers::askOnTerminal;
+
+bool askTerminal(const char* text, bool yesNo) {
+    std::fprintf(stderr, "\n%s %s ", text, yesNo ? "[y/N]" : "[o/C]");
+    std::fflush(stderr);
+    char reply[16] = {};
+    if (std::fgets(reply, sizeof reply, stdin) == nullptr) return false;
+    const char wanted = yesNo ? 'y' : 'o';
+    return reply[0] == wanted || reply[0] == wanted - 'a' + 'A';
+}
+
+} // namespace
+
+void setConsoleAnswers(Answers answers) { configuredAnswers = answers; }
+
+bool standardErrorIsTerminal() { return isTerminal(stderr) != 0; }
+
+int askUser(const char* text, const char* /*caption*/, unsigned style) {
+    const bool yesNo = (style & buttonsMask) == MB_YESNO;
+    bool agreed = configuredAnswers == Answers::yes;
+    if (configuredAnswers == Answers::askOnTerminal) agreed = isTerminal(stdin) && askTerminal(text, yesNo);
+    if (yesNo) return agreed ? IDYES : IDNO;
+    return agreed ? IDOK : IDCANCEL;
+}

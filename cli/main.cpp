@@ -1,0 +1,56 @@
+// quorvane-scan: the scanning engine on the command line.
+#include <cstdio>
+#include <string>
+
+#include "console_ask.h"
+#include "console_report.h"
+#include "options.h"
+#include "scan_driver.h"
+#include "scan_state.h"
+#include "scan_target.h"
+
+namespace {
+
+// Exit status.
+constexpr int exitClean = 0;
+constexpr int exitInfected = 1;
+constexpr int exitUsage = 2;
+
+const char* const versionText = "quorvane-scan 1.0\n";
+
+int usageError(const std::string& message) {
+    std::fprintf(stderr, "quorvane-scan: %s\n", message.c_str());
+    return exitUsage;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    ScanOptions options;
+    std::string error;
+    switch (parseOptions(argc, argv, options, error)) {
+    case ParseOutcome::help:
+        std::fputs(usageText(), stdout);
+        return exitClean;
+    case ParseOutcome::version:
+        std::fputs(versionText, stdout);
+        return exitClean;
+    case ParseOutcome::usageError:
+        return usageError(error);
+    case ParseOutcome::scan:
+        break;
+    }
+    if (!prepareScanTarget(options, error)) return usageError(error);
+
+    setConsoleAnswers(options.answers);
+    scanState.resultList = createReportWindow(!options.quiet && standardErrorIsTerminal());
+    if (scanState.resultList == nullptr) return usageError("cannot create the report window");
+    scanState.userChoice = options.choice;
+    catchInterrupt();
+
+    runScan();
+    std::fflush(stdout);
+    clearProgress();
+    std::fprintf(stderr, "%s\n", scanState.detectedPath); // the closing status
+    return scanState.filesInfected > 0 ? exitInfected : exitClean;
+}

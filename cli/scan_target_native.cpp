@@ -1,0 +1,50 @@
+// Host folders as the fixed drives of the simulated machine.
+#include <dirent.h>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "machine.h"
+#include "scan_driver.h"
+#include "scan_state.h"
+#include "scan_target.h"
+#include "text_util.h"
+
+namespace {
+
+bool checkFolder(const std::string& folder, std::string& error) {
+    struct stat info {};
+    if (stat(folder.c_str(), &info) != 0) {
+        error = folder + ": " + std::strerror(errno);
+        return false;
+    }
+    if (!S_ISDIR(info.st_mode)) {
+        error = folder + ": not a folder";
+        return false;
+    }
+    DIR* listing = opendir(folder.c_str());
+    if (listing == nullptr) {
+        error = folder + ": cannot be listed: " + std::strerror(errno);
+        return false;
+    }
+    closedir(listing);
+    return true;
+}
+
+} // namespace
+
+bool prepareScanTarget(const ScanOptions& options, std::string& error) {
+    for (const DriveFolder& drive : options.drives) {
+        if (!checkFolder(drive.folder, error)) return false;
+    }
+    sim::reset();
+    for (const DriveFolder& drive : options.drives) {
+        if (!sim::mapDrive(drive.letter, drive.folder)) {
+            error = drive.folder + ": cannot be presented as drive " + drive.letter + ":";
+            return false;
+        }
+    }
+    copyText(scanState.scanTarget, pathTextSize, everyFixedDrive);
+    return true;
+}

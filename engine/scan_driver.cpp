@@ -1,0 +1,91 @@
+// The scan driver: walks the drives (or one folder), then reports the totals.
+#include "scan_driver.h"
+
+#include <stdio.h>
+#include <string.h>
+
+#include "folder_walk.h"
+#include "scan_state.h"
+#include "text_util.h"
+
+const char* const everyFixedDrive = "!:";
+
+namespace {
+
+const char* const allEntries = "\\*.*";
+const char* const scanCompleted = "Scanning completed";
+const char* const scanTerminated = "Scanning terminated";
+
+// A: and B: were floppy drives when the family spread; they are never walked.
+constexpr char firstDriveLetter = 'C';
+constexpr char lastDriveLetter = 'Z';
+
+// Walks the Program Files folder of the drive just walked, when the walk
+// noted one and has never entered a Program Files folder itself.
+void walkProgramFilesFollowUp() {
+    if (scanState.programFilesPending == 1 && scanState.programFilesSeen == 0) {
+        walkFolder(scanState.programFilesPattern);
+        scanState.programFilesPending = 0;
+    }
+}
+
+void walkFixedDrives() {
+    char root[] = "C:\\";
+    for (char letter = firstDriveLetter; letter <= lastDriveLetter; ++letter) {
+        root[0] = letter;
+        if (GetDriveTypeA(root) != DRIVE_FIXED) continue;
+        char pattern[MAX_PATH];
+        snprintf(pattern, sizeof pattern, "%s*.*", root);
+        walkFolder(pattern);
+        walkProgramFilesFollowUp();
+    }
+}
+
+void walkTargetFolder() {
+    char pattern[MAX_PATH];
+    if (copyText(pattern, sizeof pattern, scanState.scanTarget) && appendText(pattern, sizeof pattern, allEntries)) {
+        walkFolder(pattern);
+    }
+    walkProgramFilesFollowUp();
+}
+
+void addLine(const char* text) {
+    copyText(scanState.lineText, lineTextSize, text);
+    addResultLine();
+}
+
+void addCountLine(const char* format, int32_t count) {
+    snprintf(scanState.lineText, lineTextSize, format, static_cast<int>(count));
+    addResultLine();
+}
+
+void writeStatistics() {
+    if (scanState.filesInfected > 0) addLine(" "); // sets the totals apart from the hits
+    addLine("Scanning statistics");
+    addLine("------------------------------");
+    addCountLine("Total files scanned\t\t:  %d", scanState.filesScanned);
+    addCountLine("Total files infected\t\t:  %d", scanState.filesInfected);
+    addCountLine("Total files removed\t\t:  %d", scanState.filesRemoved);
+}
+
+} // namespace
+
+int runScan() {
+    if (scanState.scanTarget[0] != '\0') {
+        // Files are walked in normal mode: detections are disposed of, not
+        // merely noted as during a sweep of the running processes.
+        scanState.probeOnly = false;
+        if (strcmp(scanState.scanTarget, everyFixedDrive) == 0) {
+            walkFixedDrives();
+        } else {
+            walkTargetFolder();
+        }
+    }
+    // Finished before the totals are written, so that the window does not
+    // clear its list to make room for them.
+    scanState.scanFinished = true;
+    writeStatistics();
+    copyText(scanState.detectedPath, pathTextSize, scanState.terminateRequested ? scanTerminated : scanCompleted);
+    showStatus();
+    return 1;
+}

@@ -1,0 +1,22 @@
+// Bounded text handling for the engine's fixed buffers. Every function keeps
+// the destination zero-terminated and never writes past its capacity.
+#ifndef QUORVANE_ENGINE_TEXT_UTIL_H
+#define QUORVANE_ENGINE_TEXT_UTIL_H
+
+#include <stddef.h>
+
+// Copies source into destination (capacity bytes, zero included). Returns
+// false, leaving destination empty, when the text does not fit.
+bool copyText(char* destination, size_t capacity, const char* source);
+
+// Copies the first `count` characters of source (no more than it has).
+bool copyTextPrefix(char* destination, size_t capacity, const char* source, size_t count);
+
+// Appends source to the text already in destination. Returns false, leaving
+// destination as it was, when the result would not fit.
+bool appendText(char* destination, size_t capacity, const char* source);
+
+// Like strstr, but letters match whatever their case (ASCII folding).
+const char* findTextNoCase(const char* haystack, const char* needle);
+
+#endif // QUORVANE_ENGINE_TEXT_UTIL_H

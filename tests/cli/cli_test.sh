@@ -1,0 +1,1 @@
+echo "0 passed, 0 failed"

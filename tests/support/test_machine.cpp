@@ -1,0 +1,173 @@
+// The test machine: a folder on drive C:, a recording window and scripted
+// answers, on the simulated machine and on Windows alike.
+#include "test_machine.h"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <stdexcept>
+
+#include "scan_state.h"
+
+#ifndef _WIN32
+#include "machine.h"
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+std::vector<Question> askedQuestions;
+std::deque<int> scriptedAnswers;
+
+void resetQuestions() {
+    askedQuestions.clear();
+    scriptedAnswers.clear();
+}
+
+int askUser(const char* text, const char* caption, unsigned style) {
+    askedQuestions.push_back({text, caption, style});
+    if (!scriptedAnswers.empty()) {
+        const int answer = scriptedAnswers.front();
+        scriptedAnswers.pop_front();
+        return answer;
+    }
+    return (style & MB_YESNO) == MB_YESNO ? IDNO : IDCANCEL;
+}
+
+void drainMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    }
+}
+
+namespace {
+
+std::atomic<int> folderCounter{0};
+
+std::string uniqueName() {
+#ifdef _WIN32
+    const unsigned long process = GetCurrentProcessId();
+#else
+    const unsigned long process = static_cast<unsigned long>(getpid());
+#endif
+    return "qvtest-" + std::to_string(process) + "-" + std::to_string(++folderCounter);
+}
+
+std::string withSeparator(std::string relative, char separator) {
+    for (char& c : relative) {
+        if (c == '/' || c == '\\') c = separator;
+    }
+    return relative;
+}
+
+} // namespace
+
+TestFolder::TestFolder() {
+    const std::string name = uniqueName();
+    windowsRoot_ = "C:\\" + name;
+#ifdef _WIN32
+    hostRoot_ = windowsRoot_;
+#else
+    char pattern[] = "/tmp/quorvane-drive-XXXXXX";
+    if (mkdtemp(pattern) == nullptr) throw std::runtime_error("cannot make a temporary folder");
+    driveRoot_ = pattern;
+    sim::reset();
+    sim::mapDrive('C', driveRoot_);
+    hostRoot_ = driveRoot_ + "/" + name;
+#endif
+    fs::create_directories(hostRoot_);
+}
+
+TestFolder::~TestFolder() {
+    std::error_code ignored;
+    // Read-only files and folders must be writable again to go.
+    for (auto it = fs::recursive_directory_iterator(hostRoot_, ignored); it != fs::recursive_directory_iterator();
+         it.increment(ignored)) {
+        fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, ignored);
+    }
+    fs::remove_all(driveRoot_.empty() ? hostRoot_ : driveRoot_, ignored);
+}
+
+std::string TestFolder::path(const std::string& relative) const {
+    return relative.empty() ? windowsRoot_ : windowsRoot_ + "\\" + withSeparator(relative, '\\');
+}
+
+std::string TestFolder::hostPath(const std::string& relative) const {
+#ifdef _WIN32
+    return path(relative);
+#else
+    return relative.empty() ? hostRoot_ : hostRoot_ + "/" + withSeparator(relative, '/');
+#endif
+}
+
+void TestFolder::makeFolder(const std::string& relative) const { fs::create_directories(hostPath(relative)); }
+
+void TestFolder::writeFile(const std::string& relative, const std::string& content) const {
+    const fs::path file = hostPath(relative);
+    fs::create_directories(file.parent_path());
+    std::ofstream out(file, std::ios::binary);
+    out << content;
+    if (!out) throw std::runtime_error("cannot write " + file.string());
+}
+
+bool TestFolder::exists(const std::string& relative) const { return fs::exists(hostPath(relative)); }
+
+namespace {
+
+const char* const recorderClass = "QuorvaneTestReports";
+ReportWindow* activeRecorder = nullptr;
+
+LRESULT CALLBACK recorderProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (activeRecorder == nullptr || window != activeRecorder->handle()) {
+        return DefWindowProcA(window, message, wParam, lParam);
+    }
+    if (message == appendLineMessage) {
+        activeRecorder->reports.push_back({message, scanState.lineText});
+    } else if (message == statusMessage) {
+        activeRecorder->reports.push_back({message, scanState.detectedPath});
+        if (activeRecorder->onStatus) activeRecorder->onStatus(scanState.detectedPath);
+    } else {
+        activeRecorder->others.push_back(message);
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+} // namespace
+
+ReportWindow::ReportWindow() {
+    // Registered afresh for each machine; a class that exists already stays.
+    WNDCLASSA windowClass{};
+    windowClass.lpfnWndProc = recorderProcedure;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = recorderClass;
+    RegisterClassA(&windowClass);
+    activeRecorder = this;
+    window_ = CreateWindowExA(0, recorderClass, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, GetModuleHandleA(nullptr),
+                              nullptr);
+    if (window_ == nullptr) throw std::runtime_error("cannot create the report window");
+    scanState.resultList = window_;
+}
+
+ReportWindow::~ReportWindow() {
+    if (scanState.resultList == window_) scanState.resultList = nullptr;
+    DestroyWindow(window_);
+    activeRecorder = nullptr;
+}
+
+std::vector<std::string> ReportWindow::lines() const {
+    std::vector<std::string> result;
+    for (const Report& report : reports) {
+        if (report.message == appendLineMessage) result.push_back(report.text);
+    }
+    return result;
+}
+
+std::vector<std::string> ReportWindow::statuses() const {
+    std::vector<std::string> result;
+    for (const Report& report : reports) {
+        if (report.message == statusMessage) result.push_back(report.text);
+    }
+    return result;
+}
+
+std::vector<UINT> ReportWindow::otherMessages() const { return others; }
