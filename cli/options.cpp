@@ -46,6 +46,7 @@ bool parseChoice(const std::string& value, int& choice) {
     return true;
 }
 
+#ifndef _WIN32
 bool letterTaken(const ScanOptions& options, char letter) {
     for (const DriveFolder& drive : options.drives) {
         if (drive.letter == letter) return true;
@@ -67,6 +68,8 @@ bool addDriveSpec(const std::string& spec, ScanOptions& options, std::string& er
     return true;
 }
 
+#endif
+
 bool addPositional(const std::string& argument, ScanOptions& options, std::string& error) {
 #ifdef _WIN32
     if (!options.folder.empty()) {
@@ -82,6 +85,7 @@ bool addPositional(const std::string& argument, ScanOptions& options, std::strin
     return true;
 }
 
+#ifndef _WIN32
 // Positional folders take the free letters from C: on, in order.
 bool assignLetters(ScanOptions& options, std::string& error) {
     char next = firstScannedDrive;
@@ -96,6 +100,7 @@ bool assignLetters(ScanOptions& options, std::string& error) {
     }
     return true;
 }
+#endif
 
 } // namespace
 

@@ -50,12 +50,16 @@ std::vector<WIN32_FIND_DATAA> listFolder(const std::string& folder, const std::s
         const std::string name = item->d_name;
         if (name == "." || name == ".." || !isWindowsName(name)) continue;
         const std::string host = folder + "/" + name;
-        if (attributesOf(host) == INVALID_FILE_ATTRIBUTES) continue; // a dangling link
+        if (attributesOf(host) == INVALID_FILE_ATTRIBUTES) continue; // a dangling link, a pipe, a device
         if (wildcardMatch(pattern, name)) entries.push_back(entryFor(name, host));
     }
     closedir(dir);
+    // Names that differ only in case (possible on a host file system) keep a
+    // fixed order: the exact spelling decides.
     std::sort(entries.begin(), entries.end(), [](const WIN32_FIND_DATAA& a, const WIN32_FIND_DATAA& b) {
-        return upperCase(a.cFileName) < upperCase(b.cFileName);
+        const std::string upperA = upperCase(a.cFileName);
+        const std::string upperB = upperCase(b.cFileName);
+        return upperA != upperB ? upperA < upperB : std::strcmp(a.cFileName, b.cFileName) < 0;
     });
     if (!isDriveRoot(folder)) {
         std::vector<WIN32_FIND_DATAA> dots;

@@ -147,7 +147,11 @@ bool wildcardMatch(const std::string& pattern, const std::string& name) {
 
 DWORD attributesOf(const std::string& host) {
     struct stat info {};
-    if (stat(host.c_str(), &info) != 0) return INVALID_FILE_ATTRIBUTES;
+    // Pipes, sockets and devices have no Windows counterpart: they are not
+    // there for the machine, and so can never block a reader.
+    if (stat(host.c_str(), &info) != 0 || !(S_ISREG(info.st_mode) || S_ISDIR(info.st_mode))) {
+        return INVALID_FILE_ATTRIBUTES;
+    }
     const Machine& m = machine();
     const auto stored = m.attributeBits.find(host);
     DWORD attributes = 0;

@@ -1,1 +1,95 @@
-echo "0 passed, 0 failed"
+#!/usr/bin/env bash
+# End-to-end tests of the native quorvane-scan on real folders: its output,
+# its exit status and its refusals.
+# usage: tests/cli/cli_test.sh PATH/TO/quorvane-scan
+set -uo pipefail
+
+scan=${1:?usage: cli_test.sh PATH/TO/quorvane-scan}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd -P)
+# shellcheck source=tests/cli/lib.sh
+. "$here/lib.sh"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/qv-cli.XXXXXX")
+trap 'chmod -R u+rwx "$work" 2>/dev/null; rm -rf "$work"' EXIT
+
+# --- a clean tree of 10,000 files --------------------------------------------
+make_flat_tree "$work/ten" 100 100
+"$scan" "$work/ten" >"$work/out" 2>"$work/err"
+expect_status "10,000 clean files exit 0" 0 $?
+expect_same "10,000 clean files print exactly the statistics" "$work/out" <<'EOS'
+Scanning statistics
+------------------------------
+Total files scanned		:  10000
+Total files infected		:  0
+Total files removed		:  0
+EOS
+expect_same "the closing word goes to standard error" "$work/err" <<<"Scanning completed"
+
+# --- refusals -------------------------------------------------------------
+refuse() { # NAME PATTERN-IN-MESSAGE ARGS...
+    local name=$1 pattern=$2
+    shift 2
+    "$scan" "$@" >"$work/out" 2>"$work/err"
+    expect_status "$name: exit 2" 2 $?
+    expect_empty "$name: nothing scanned" "$work/out"
+    expect_grep "$name: says why" "$pattern" "$work/err"
+}
+refuse "missing folder" "$work/nope: No such file or directory" "$work/ten" "$work/nope"
+: >"$work/plain-file"
+refuse "a file, not a folder" "plain-file: not a folder" "$work/plain-file"
+mkdir "$work/locked"
+chmod 000 "$work/locked"
+if [ "$(id -u)" -ne 0 ]; then refuse "unlistable folder" "locked: cannot be listed" "$work/locked"; fi
+refuse "no folder" "no folder to scan" --quiet
+refuse "unknown option" "--frobnicate: unknown option" --frobnicate "$work/ten"
+refuse "bad choice" "--choice: expected delete, rename or leave" --choice shred "$work/ten"
+refuse "drive A" "--drive A=.*C to Z" --drive "A=$work/ten"
+refuse "letter twice" "drive D: is given twice" --drive "D=$work/ten" --drive "d=$work/ten"
+
+"$scan" --help >"$work/out" 2>&1
+expect_status "--help exits 0" 0 $?
+expect_grep "--help shows the usage" "^Usage: quorvane-scan \[options\] DIR" "$work/out"
+"$scan" --version >"$work/out" 2>&1
+expect_grep "--version names the program" "^quorvane-scan 1.0$" "$work/out"
+
+# --- a hostile tree: link cycles, over-long paths, odd names ----------------
+hostile="$work/hostile"
+mkdir -p "$hostile/loop" "$hostile/name with spaces" "$hostile/dots.in.folder"
+touch "$hostile/name with spaces/a b.txt" "$hostile/dots.in.folder/x.y.z" "$hostile/...three"
+touch "$hostile/caf$(printf '\xc3\xa9').txt" "$hostile/$(printf '\xff\xfe').bin"
+ln -s .. "$hostile/loop/up"              # back to the tree's root
+ln -s "$hostile/loop" "$hostile/loop/self" # to itself
+ln -s missing "$hostile/dangling"
+mkfifo "$hostile/pipe"                    # no Windows counterpart: not there
+deep="$hostile"
+for _ in 1 2 3 4 5 6; do
+    deep="$deep/$(printf 'd%.0s' {1..49})"
+    mkdir "$deep"
+    touch "$deep/f.txt"
+done
+# "C:" and 50 characters a level: the fifth level's f.txt (258 characters)
+# fits a path; the sixth folder's pattern does not, so it is shown, not entered.
+"$scan" --quiet "$hostile" >"$work/out" 2>"$work/err"
+expect_status "hostile tree is walked to the end" 0 $?
+expect_grep "hostile tree: 5 deep files and 5 odd names" "Total files scanned		:  10$" "$work/out"
+expect_same "hostile tree: no complaint on standard error" "$work/err" <<<"Scanning completed"
+
+# --- drives ----------------------------------------------------------------
+mkdir -p "$work/c" "$work/e/Program Files"
+touch "$work/c/one" "$work/e/Program Files/two" "$work/e/three"
+"$scan" --quiet --drive "E=$work/e" "$work/c" >"$work/out" 2>/dev/null
+expect_grep "two drives: every file of both" "Total files scanned		:  3$" "$work/out"
+
+# --- Ctrl-C ----------------------------------------------------------------
+make_flat_tree "$work/big" 400 250
+"$scan" --quiet "$work/big" >"$work/out" 2>"$work/err" &
+pid=$!
+sleep 0.3
+kill -INT "$pid"
+wait "$pid"
+expect_status "Ctrl-C: the scan ends normally" 0 $?
+expect_same "Ctrl-C: the closing word says so" "$work/err" <<<"Scanning terminated"
+expect_grep "Ctrl-C: the statistics are still written" "^Total files removed" "$work/out"
+expect_grep "Ctrl-C: not every file was scanned" "scanned		:  [0-9]\{1,5\}$" "$work/out"
+
+summary

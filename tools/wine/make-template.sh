@@ -96,6 +96,15 @@ if [ ! -e "$work/dosdevices/c:" ]; then
     exit 1
 fi
 
+# Wine links the user's Documents, Desktop and the like to the host home
+# folder; a scan of drive C: would walk the host's home six times over. Plain
+# empty folders keep drive C: to the prefix's own files.
+find "$work/drive_c/users" -type l -lname '/*' -print0 |
+    while IFS= read -r -d '' link; do
+        rm -f "$link"
+        mkdir -p "$link"
+    done
+
 mv -T "$work" "$template"
 work=""
 echo "make-template: template ready in $template" >&2

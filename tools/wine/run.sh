@@ -11,7 +11,7 @@
 #                default the nearest folder above PROGRAM with a CMakeCache.txt
 #   --version    Windows version Wine reports (HKCU\Software\Wine\Version)
 #   --put        copies a host file or folder (symlinks kept as symlinks) to
-#                drive_c/REL before the run; may be repeated
+#                C:\REL before the run (REL with / or \); may be repeated
 #   --timeout    ends the program after SECONDS (exit code 124)
 #   --keep       keeps the prefix and prints its path on stderr
 #
@@ -21,7 +21,7 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd -P)
 
 usage() {
-    sed -n '6,10p' "${BASH_SOURCE[0]}" | sed 's/^# \{0,1\}//' >&2
+    sed -n '/^# usage:/,/^[^#]/s/^# \{0,1\}//p' "${BASH_SOURCE[0]}" >&2
     exit 2
 }
 

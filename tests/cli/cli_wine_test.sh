@@ -1,0 +1,64 @@
+#!/usr/bin/env bash
+# The Windows quorvane-scan under Wine against the native one: the same tree
+# must give the same lines. Also the Windows-only ways of calling it.
+# usage: tests/cli/cli_wine_test.sh WINDOWS-EXE NATIVE-EXE BUILD-DIR
+set -uo pipefail
+
+windows_scan=${1:?usage: cli_wine_test.sh WINDOWS-EXE NATIVE-EXE BUILD-DIR}
+native_scan=${2:?}
+build_dir=${3:?}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd -P)
+run="$here/../../tools/wine/run.sh"
+# shellcheck source=tests/cli/lib.sh
+. "$here/lib.sh"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/qv-cli-wine.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+on_wine() { # ARGS... : the Windows program on a prefix holding the tree as C:\tree
+    "$run" --build-dir "$build_dir" --timeout 120 --put "$work/drive/tree=tree" -- "$windows_scan" "$@"
+}
+
+tree="$work/drive/tree"
+mkdir -p "$tree/name with spaces" "$tree/dots.in.name" "$tree/loop" "$tree/Program Files/app"
+touch "$tree/a.exe" "$tree/name with spaces/b c.dll" "$tree/dots.in.name/x.y.z" "$tree/Program Files/app/p.exe"
+ln -s .. "$tree/loop/up"
+deep="$tree"
+for _ in 1 2 3 4 5 6; do
+    deep="$deep/$(printf 'd%.0s' {1..45})"
+    mkdir "$deep"
+    touch "$deep/f.txt"
+done
+
+if [ ! -x "$native_scan" ]; then
+    echo "no native build at $native_scan: build the native preset first"
+    exit 1
+fi
+
+"$native_scan" --quiet --drive "C=$work/drive" >"$work/native.out" 2>/dev/null
+native_status=$?
+on_wine --quiet 'C:\tree' >"$work/wine.raw" 2>"$work/wine.err"
+wine_status=$?
+tr -d '\r' <"$work/wine.raw" >"$work/wine.out"
+expect_status "same exit status" "$native_status" "$wine_status"
+expect_same "same result lines" "$work/wine.out" <"$work/native.out"
+expect_grep "the whole tree was walked" "scanned		:  9$" "$work/wine.out"
+expect_grep "closing word on standard error" "Scanning completed" "$work/wine.err"
+
+on_wine 'C:\nope' >"$work/out" 2>"$work/err"
+expect_status "missing folder: exit 2" 2 $?
+expect_empty "missing folder: nothing scanned" "$work/out"
+expect_grep "missing folder: says which" 'C:\\nope' "$work/err"
+
+on_wine 'C:\tree\a.exe' >"$work/out" 2>"$work/err"
+expect_status "a file: exit 2" 2 $?
+expect_grep "a file: says why" "not a folder" "$work/err"
+
+on_wine --quiet 'C:\tree\' >"$work/out" 2>/dev/null
+expect_grep "a trailing backslash is the same folder" "scanned		:  9" "$work/out"
+
+on_wine --quiet >"$work/out" 2>"$work/err"
+expect_status "every fixed drive: exit 0" 0 $?
+expect_grep "every fixed drive: drive C: is walked" "scanned		:  [1-9][0-9]\{2,\}" "$work/out"
+
+summary

@@ -1,0 +1,46 @@
+# Small assertion helpers for the shell tests; each prints one line per check
+# and summary prints the closing count.
+passed=0
+failed=0
+
+pass() { passed=$((passed + 1)); echo "ok: $1"; }
+fail() { failed=$((failed + 1)); echo "FAILED: $1"; }
+
+expect_status() { # NAME WANTED GOT
+    if [ "$2" -eq "$3" ]; then pass "$1"; else fail "$1 (exit status $3, wanted $2)"; fi
+}
+
+expect_same() { # NAME FILE, wanted text on standard input
+    local wanted
+    wanted=$(cat)
+    if [ "$(cat "$2")" == "$wanted" ]; then pass "$1"; else
+        fail "$1"
+        diff <(echo "$wanted") "$2" | sed 's/^/    /'
+    fi
+}
+
+expect_empty() { # NAME FILE
+    if [ ! -s "$2" ]; then pass "$1"; else fail "$1 (got: $(head -c 200 "$2"))"; fi
+}
+
+expect_grep() { # NAME PATTERN FILE
+    if grep -q -e "$2" "$3"; then pass "$1"; else fail "$1 (no '$2' in: $(head -c 300 "$3"))"; fi
+}
+
+# make_flat_tree DIR FOLDERS FILES-PER-FOLDER: empty files d1/f1.bin ...
+make_flat_tree() {
+    python3 - "$@" <<'PY'
+import os, sys
+root, folders, files = sys.argv[1], int(sys.argv[2]), int(sys.argv[3])
+for d in range(1, folders + 1):
+    folder = os.path.join(root, "d%d" % d)
+    os.makedirs(folder, exist_ok=True)
+    for f in range(1, files + 1):
+        open(os.path.join(folder, "f%d.bin" % f), "wb").close()
+PY
+}
+
+summary() {
+    echo "$passed passed, $failed failed"
+    [ "$failed" -eq 0 ]
+}
