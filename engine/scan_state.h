@@ -10,7 +10,7 @@
 // Buffer sizes, terminating zero included.
 constexpr int lineTextSize = 500;
 constexpr int pathTextSize = 260; // MAX_PATH: 259 characters and the zero
-constexpr int currentFileSize = 261;
+constexpr int currentFileTextSize = 261;
 constexpr int runValueNameSize = 128;
 
 // Window messages of the report protocol. They share their numbers with two
@@ -41,7 +41,7 @@ struct ScanState {
     int32_t restartNeeded = 0;
     bool probeOnly = true;               // until the memory sweep is over
     bool probeHit = false;
-    char currentFile[currentFileSize] = {};
+    char currentFile[currentFileTextSize] = {};
     char runValueName[runValueNameSize] = {};
     char programFilesPattern[pathTextSize] = {};
     int32_t programFilesPending = 0;

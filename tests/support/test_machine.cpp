@@ -112,6 +112,19 @@ void TestFolder::writeFile(const std::string& relative, const std::string& conte
 
 bool TestFolder::exists(const std::string& relative) const { return fs::exists(hostPath(relative)); }
 
+#ifdef _WIN32
+HeldFile::HeldFile(const std::string& windowsPath) : path_(windowsPath) {
+    handle_ = CreateFileA(windowsPath.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle_ == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot hold " + windowsPath);
+}
+
+HeldFile::~HeldFile() { CloseHandle(handle_); }
+#else
+HeldFile::HeldFile(const std::string& windowsPath) : path_(windowsPath) { sim::setFileInUse(windowsPath, true); }
+
+HeldFile::~HeldFile() { sim::setFileInUse(path_, false); }
+#endif
+
 namespace {
 
 const char* const recorderClass = "QuorvaneTestReports";

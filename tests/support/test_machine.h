@@ -37,6 +37,20 @@ private:
     std::string driveRoot_; // natively: the host folder behind C:
 };
 
+// Holds a file open without sharing, as a running program holds its own
+// image, while it lives: opening, deleting and renaming the file then fail.
+class HeldFile {
+public:
+    explicit HeldFile(const std::string& windowsPath);
+    ~HeldFile();
+    HeldFile(const HeldFile&) = delete;
+    HeldFile& operator=(const HeldFile&) = delete;
+
+private:
+    std::string path_;
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+};
+
 // One report the engine sent to its window.
 struct Report {
     UINT message;

@@ -1,0 +1,112 @@
+// Matching a file against the executable signature table.
+#include "exe_check.h"
+
+#include <string.h>
+
+#include "disposal.h"
+#include "file_read.h"
+#include "pe_view.h"
+#include "scan_state.h"
+#include "signatures/exe_signatures.h"
+#include "text_util.h"
+
+const char* const exeCheckName = "W32/Karvex.Trojan ";
+
+namespace {
+
+const char* const forcedDisposalLine = "System Memory    W32/Karvex.Trojan  removed";
+constexpr DWORD forcedDisposalPause = 1000; // ms: lets the ended process let go of its file
+constexpr int noRecord = -1;
+
+bool sizeFits(const ExeSignature& record) {
+    switch (record.mode) {
+    case sizeExact:
+        return currentFileSize == record.size;
+    case sizeNear: {
+        const int64_t difference = static_cast<int64_t>(record.size) - currentFileSize;
+        return difference > -sizeTolerance && difference < sizeTolerance;
+    }
+    case sizeAny:
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The 20 bytes at the entry point plus offset, compared with signature.
+bool signatureAt(int fd, int32_t offset, const unsigned char* signature) {
+    const uint32_t address = peView.entryPoint() + static_cast<uint32_t>(offset);
+    unsigned char found[signatureLength];
+    return readExactlyAt(fd, rvaToFileOffset(address, fd), found, sizeof found) &&
+           memcmp(found, signature, signatureLength) == 0;
+}
+
+// The first record that matches the open file, or noRecord.
+int matchRecord(int fd) {
+    for (int i = 0; i < exeSignatureCount; ++i) {
+        const ExeSignature& record = exeSignatureTable[i];
+        if (sizeFits(record) && signatureAt(fd, record.off1, record.sig1) &&
+            signatureAt(fd, record.off2, record.sig2)) {
+            return i;
+        }
+    }
+    return noRecord;
+}
+
+void clearCurrentFile() { memset(scanState.currentFile, 0, sizeof scanState.currentFile); }
+
+int disposeWithoutMatching(const char* checkerName, const char* path) {
+    scanState.userChoice = scanState.forcedChoice;
+    copyText(scanState.lineText, lineTextSize, forcedDisposalLine);
+    addResultLine();
+    Sleep(forcedDisposalPause);
+    disposeFile(path, checkerName);
+    clearCurrentFile();
+    return 0; // the sweep counted the file when it found it
+}
+
+// The matching record of the file at path, or noRecord. Leaves currentFile
+// set and the file closed.
+int findRecord(const char* path) {
+    const int fd = _open(path, _O_RDONLY | _O_BINARY);
+    if (fd < 0) return noRecord; // locked or gone: neither detected nor reported
+    clearCurrentFile();
+    copyText(scanState.currentFile, sizeof scanState.currentFile, path);
+    const long length = _filelength(fd);
+    int record = noRecord;
+    if (length >= 0) {
+        currentFileSize = static_cast<int32_t>(length);
+        if (readFileHeader(fd) && readSectionTable(fd)) record = matchRecord(fd);
+    }
+    _close(fd);
+    return record;
+}
+
+void noteHit(const ExeSignature& record, const char* path) {
+    copyText(scanState.detectedName, pathTextSize, record.name);
+    copyText(scanState.detectedPath, pathTextSize, path);
+}
+
+} // namespace
+
+int checkExecutable(const char* checkerName, const char* path) {
+    if (scanState.forcedChoice != 0 && scanState.resultList != nullptr) return disposeWithoutMatching(checkerName, path);
+    // A new detection's Run value is looked up afresh until the first hit.
+    if (scanState.filesInfected == 0) memset(scanState.runValueName, 0, sizeof scanState.runValueName);
+
+    const int index = findRecord(path);
+    if (index == noRecord) {
+        clearCurrentFile();
+        return 0;
+    }
+    const ExeSignature& record = exeSignatureTable[index];
+    ++scanState.filesInfected;
+    noteHit(record, path);
+    if (scanState.probeOnly) {
+        scanState.probeHit = true;
+    } else {
+        disposeFile(path, record.name);
+    }
+    clearCurrentFile();
+    return 1;
+}

@@ -1,0 +1,25 @@
+// Positioned, unbuffered reads of the file under test.
+#include "file_read.h"
+
+#include "win32api.h"
+
+namespace {
+constexpr uint32_t largestSeekOffset = 0x7FFFFFFF; // _lseek takes a signed 32-bit long on Windows
+}
+
+int readAt(int fd, uint32_t position, void* buffer, unsigned count) {
+    if (position > largestSeekOffset) return -1;
+    if (_lseek(fd, static_cast<long>(position), SEEK_SET) != static_cast<long>(position)) return -1;
+    return _read(fd, buffer, count);
+}
+
+bool readExactlyAt(int fd, uint32_t position, void* buffer, unsigned count) {
+    return readAt(fd, position, buffer, count) == static_cast<int>(count);
+}
+
+uint16_t readLe16(const unsigned char* bytes) { return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8)); }
+
+uint32_t readLe32(const unsigned char* bytes) {
+    return static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
+           (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24);
+}

@@ -1,0 +1,103 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "disposal.h"
+#include "engine_test.h"
+
+namespace {
+
+const char* const name = "W32/Karvex.Bds.Trojan";
+
+class Disposal : public EngineTest {
+protected:
+    std::string infected(const std::string& relative) {
+        folder.writeFile(relative, "infected");
+        return folder.path(relative);
+    }
+    void dispose(const std::string& path, int choice) {
+        scanState.userChoice = choice;
+        disposeFile(path.c_str(), name);
+    }
+};
+
+TEST_F(Disposal, DeleteRemovesTheFileCountsItAndSaysSo) {
+    for (int choice : {100, 102}) {
+        const std::string path = infected("b.exe");
+        dispose(path, choice);
+        EXPECT_FALSE(folder.exists("b.exe")) << choice;
+        EXPECT_EQ(window.lines().back(), path + "     W32/Karvex.Bds.Trojan removed");
+    }
+    EXPECT_EQ(scanState.filesRemoved, 2);
+    EXPECT_EQ(scanState.restartNeeded, 0);
+}
+
+TEST_F(Disposal, DeletesReadOnlyHiddenSystemFileAfterClearingAttributes) {
+    const std::string path = infected("locked.exe");
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(),
+                                   FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
+    dispose(path, 100);
+    EXPECT_FALSE(folder.exists("locked.exe"));
+    EXPECT_EQ(scanState.filesRemoved, 1);
+}
+
+TEST_F(Disposal, FileHeldOpenIsReportedUnableToRemove) {
+    const std::string path = infected("held.exe");
+    {
+        HeldFile hold(path);
+        dispose(path, 100);
+    }
+    EXPECT_TRUE(folder.exists("held.exe"));
+    EXPECT_EQ(window.lines(), std::vector<std::string>{path + "     W32/Karvex.Bds.Trojan Unable to remove"});
+    EXPECT_EQ(scanState.filesRemoved, 0);
+}
+
+TEST_F(Disposal, VanishedFileIsUnableToRemoveAndNotCounted) {
+    const std::string path = folder.path("gone.exe");
+    dispose(path, 100);
+    EXPECT_EQ(window.lines(), std::vector<std::string>{path + "     W32/Karvex.Bds.Trojan Unable to remove"});
+    EXPECT_EQ(scanState.filesRemoved, 0);
+}
+
+TEST_F(Disposal, RenameTurnsTheExtensionsFirstLetterIntoV) {
+    const std::string path = infected("a/b.exe");
+    dispose(path, 101);
+    EXPECT_FALSE(folder.exists("a/b.exe"));
+    EXPECT_TRUE(folder.exists("a/b.Vxe"));
+    EXPECT_EQ(window.lines(), std::vector<std::string>{path + "     W32/Karvex.Bds.Trojan renamed"});
+    EXPECT_EQ(scanState.filesRenamed, 1);
+    EXPECT_EQ(scanState.filesRemoved, 0);
+}
+
+TEST_F(Disposal, RenameWithoutExtensionInADottedFolderFails) {
+    const std::string path = infected("v1.2/noext");
+    dispose(path, 101); // the V lands in the folder's name: "v1.V/noext"
+    EXPECT_TRUE(folder.exists("v1.2/noext"));
+    EXPECT_EQ(window.lines(), std::vector<std::string>{path + "     W32/Karvex.Bds.Trojan Rename failed"});
+    EXPECT_EQ(scanState.filesRenamed, 0);
+}
+
+TEST_F(Disposal, RenameOntoAnExistingNameFailsAndKeepsBoth) {
+    const std::string path = infected("c.exe");
+    folder.writeFile("c.Vxe", "older");
+    dispose(path, 101);
+    EXPECT_TRUE(folder.exists("c.exe"));
+    EXPECT_EQ(window.lines().back(), path + "     W32/Karvex.Bds.Trojan Rename failed");
+}
+
+TEST_F(Disposal, LeaveKeepsTheFileAndSaysWhy) {
+    const std::string path = infected("d.exe");
+    dispose(path, 103);
+    EXPECT_TRUE(folder.exists("d.exe"));
+    EXPECT_EQ(window.lines(),
+              std::vector<std::string>{path + "     W32/Karvex.Bds.Trojan not disinfected as per user's selection"});
+}
+
+TEST_F(Disposal, UnknownChoiceDoesNothingAndSaysNothing) {
+    const std::string path = infected("e.exe");
+    for (int choice : {0, 99, 104, -1}) dispose(path, choice);
+    EXPECT_TRUE(folder.exists("e.exe"));
+    EXPECT_TRUE(window.lines().empty());
+}
+
+} // namespace
