@@ -13,19 +13,6 @@ namespace {
 
 using Platform = EngineTest;
 
-std::vector<std::string> listNames(const std::string& pattern) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE listing = FindFirstFileA(pattern.c_str(), &found);
-    if (listing == INVALID_HANDLE_VALUE) return names;
-    do {
-        names.push_back(found.cFileName);
-    } while (FindNextFileA(listing, &found));
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
-    FindClose(listing);
-    return names;
-}
-
 std::set<std::string> asSet(const std::vector<std::string>& names) { return {names.begin(), names.end()}; }
 
 TEST_F(Platform, StarDotStarListsEverythingWithDotEntriesFirst) {

@@ -14,18 +14,6 @@ namespace {
 
 using SimFiles = EngineTest;
 
-std::vector<std::string> listNames(const std::string& pattern) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE listing = FindFirstFileA(pattern.c_str(), &found);
-    if (listing == INVALID_HANDLE_VALUE) return names;
-    do {
-        names.push_back(found.cFileName);
-    } while (FindNextFileA(listing, &found));
-    FindClose(listing);
-    return names;
-}
-
 TEST_F(SimFiles, ListsInUpperCaseNameOrderLikeNtfs) {
     for (const char* name : {"b.txt", "A.txt", "_x", "a_b", "aab"}) folder.writeFile(name);
     EXPECT_EQ(listNames(folder.path() + "\\*.*"),

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <stdexcept>
 
+#include <gtest/gtest.h>
+
 #include "scan_state.h"
 
 #ifndef _WIN32
@@ -38,6 +40,19 @@ void drainMessages() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
     }
+}
+
+std::vector<std::string> listNames(const std::string& pattern) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE listing = FindFirstFileA(pattern.c_str(), &found);
+    if (listing == INVALID_HANDLE_VALUE) return names;
+    do {
+        names.push_back(found.cFileName);
+    } while (FindNextFileA(listing, &found));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_MORE_FILES));
+    FindClose(listing);
+    return names;
 }
 
 namespace {

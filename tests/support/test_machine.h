@@ -93,6 +93,9 @@ extern std::vector<Question> askedQuestions;
 extern std::deque<int> scriptedAnswers;
 void resetQuestions();
 
+// The names FindFirstFileA and FindNextFileA give for pattern, in order.
+std::vector<std::string> listNames(const std::string& pattern);
+
 // Empties the thread's message queue.
 void drainMessages();
 
