@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
 # End-to-end tests of the native quorvane-scan on real folders: its output,
 # its exit status and its refusals.
-# usage: tests/cli/cli_test.sh PATH/TO/quorvane-scan
+# usage: tests/cli/cli_test.sh PATH/TO/quorvane-scan PATH/TO/make-samples
 set -uo pipefail
 
-scan=${1:?usage: cli_test.sh PATH/TO/quorvane-scan}
+scan=${1:?usage: cli_test.sh PATH/TO/quorvane-scan PATH/TO/make-samples}
+make_samples=${2:?usage: cli_test.sh PATH/TO/quorvane-scan PATH/TO/make-samples}
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd -P)
 # shellcheck source=tests/cli/lib.sh
 . "$here/lib.sh"
@@ -79,6 +80,36 @@ mkdir -p "$work/c" "$work/e/Program Files"
 touch "$work/c/one" "$work/e/Program Files/two" "$work/e/three"
 "$scan" --quiet --drive "E=$work/e" "$work/c" >"$work/out" 2>/dev/null
 expect_grep "two drives: every file of both" "Total files scanned		:  3$" "$work/out"
+
+# --- every sample, by each choice -----------------------------------------
+tree_digest() { (cd "$1" && find . -type f -print0 | sort -z | xargs -0 sha256sum); }
+samples_tree() { # DIR: every sample below DIR/sub, and a clean file
+    mkdir -p "$1/sub"
+    "$make_samples" "$1/sub" >/dev/null
+    printf 'clean\n' >"$1/readme.txt"
+}
+samples_tree "$work/leave"
+before=$(tree_digest "$work/leave")
+"$scan" --quiet --choice leave "$work/leave" >"$work/out" 2>/dev/null
+expect_status "leave: something found exits 1" 1 $?
+expect_same "leave: the tree is unchanged" <(tree_digest "$work/leave") <<<"$before"
+expect_status "leave: one line per sample" 57 "$(grep -c "^C:\\\\sub\\\\sample[0-9]*\.exe     W32/Karvex\.[A-Za-z.]*Trojan not disinfected as per user's selection$" "$work/out")"
+expect_grep "leave: sample 8 under its own name" "^C:\\\\sub\\\\sample08.exe     W32/Karvex.Bds.Trojan not disinfected" "$work/out"
+expect_grep "leave: 57 infected" "infected		:  57$" "$work/out"
+expect_grep "leave: none removed" "removed		:  0$" "$work/out"
+
+samples_tree "$work/delete"
+"$scan" --quiet "$work/delete" >"$work/out" 2>/dev/null
+expect_status "delete: exits 1" 1 $?
+expect_status "delete: one removed line per sample" 57 "$(grep -c ' removed$' "$work/out")"
+expect_grep "delete: 57 removed" "Total files removed		:  57$" "$work/out"
+expect_same "delete: only the clean file is left" <(cd "$work/delete" && find . -type f) <<<"./readme.txt"
+
+samples_tree "$work/rename"
+"$scan" --quiet --choice rename "$work/rename" >"$work/out" 2>/dev/null
+expect_status "rename: exits 1" 1 $?
+expect_status "rename: every sample is now .Vxe" 57 "$(find "$work/rename/sub" -name '*.Vxe' | wc -l)"
+expect_grep "rename: infected but not removed" "removed		:  0$" "$work/out"
 
 # --- Ctrl-C ----------------------------------------------------------------
 make_flat_tree "$work/big" 400 250

@@ -30,19 +30,25 @@ for _ in 1 2 3 4 5 6; do
     touch "$deep/f.txt"
 done
 
-if [ ! -x "$native_scan" ]; then
+make_samples="$(dirname "$native_scan")/make-samples"
+if [ ! -x "$native_scan" ] || [ ! -x "$make_samples" ]; then
     echo "no native build at $native_scan: build the native preset first"
     exit 1
 fi
+mkdir -p "$tree/samples"
+"$make_samples" "$tree/samples" >/dev/null
 
-"$native_scan" --quiet --drive "C=$work/drive" >"$work/native.out" 2>/dev/null
+# The native scan deletes what it finds: it works on a copy.
+cp -a "$work/drive" "$work/native-drive"
+"$native_scan" --quiet --drive "C=$work/native-drive" >"$work/native.out" 2>/dev/null
 native_status=$?
 on_wine --quiet 'C:\tree' >"$work/wine.raw" 2>"$work/wine.err"
 wine_status=$?
 tr -d '\r' <"$work/wine.raw" >"$work/wine.out"
 expect_status "same exit status" "$native_status" "$wine_status"
 expect_same "same result lines" "$work/wine.out" <"$work/native.out"
-expect_grep "the whole tree was walked" "scanned		:  9$" "$work/wine.out"
+expect_grep "the whole tree was walked" "scanned		:  66$" "$work/wine.out"
+expect_status "every sample removed under Wine" 57 "$(grep -c '^C:\\tree\\samples\\sample[0-9]*\.exe     W32/Karvex\..*Trojan removed$' "$work/wine.out")"
 expect_grep "closing word on standard error" "Scanning completed" "$work/wine.err"
 
 on_wine 'C:\nope' >"$work/out" 2>"$work/err"
@@ -54,11 +60,13 @@ on_wine 'C:\tree\a.exe' >"$work/out" 2>"$work/err"
 expect_status "a file: exit 2" 2 $?
 expect_grep "a file: says why" "not a folder" "$work/err"
 
-on_wine --quiet 'C:\tree\' >"$work/out" 2>/dev/null
-expect_grep "a trailing backslash is the same folder" "scanned		:  9" "$work/out"
+on_wine --quiet --choice leave 'C:\tree\' >"$work/out" 2>/dev/null
+expect_grep "a trailing backslash is the same folder" "scanned		:  66" "$work/out"
+expect_grep "leave: nothing removed" "removed		:  0" "$work/out"
 
-on_wine --quiet >"$work/out" 2>"$work/err"
-expect_status "every fixed drive: exit 0" 0 $?
+on_wine --quiet --choice leave >"$work/out" 2>"$work/err"
+expect_status "every fixed drive: the samples in C:\tree are found" 1 $?
+expect_grep "every fixed drive: all of them" "infected		:  57$" "$work/out"
 expect_grep "every fixed drive: drive C: is walked" "scanned		:  [1-9][0-9]\{2,\}" "$work/out"
 
 summary
