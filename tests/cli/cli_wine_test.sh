@@ -66,7 +66,7 @@ expect_grep "leave: nothing removed" "removed		:  0" "$work/out"
 
 on_wine --quiet --choice leave >"$work/out" 2>"$work/err"
 expect_status "every fixed drive: the samples in C:\tree are found" 1 $?
-expect_grep "every fixed drive: all of them" "infected		:  57$" "$work/out"
+expect_grep "every fixed drive: all of them" "infected		:  57.\?$" "$work/out"
 expect_grep "every fixed drive: drive C: is walked" "scanned		:  [1-9][0-9]\{2,\}" "$work/out"
 
 summary
