@@ -48,7 +48,9 @@ public:
 
 private:
     std::string path_;
+#ifdef _WIN32
     HANDLE handle_ = INVALID_HANDLE_VALUE;
+#endif
 };
 
 // One report the engine sent to its window.
