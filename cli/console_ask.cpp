@@ -5,13 +5,7 @@
 
 #include "console_ask.h"
 #include "scan_state.h"
-
-#ifdef _WIN32
-#define isTerminal(stream) _isatty(_fileno(stream))
-#else
-#include <unistd.h>
-#define isTerminal(stream) isatty(fileno(stream))
-#endif
+#include "terminal.h"
 
 namespace {
 
@@ -32,8 +26,6 @@ bool askTerminal(const char* text, bool yesNo) {
 } // namespace
 
 void setConsoleAnswers(Answers answers) { configuredAnswers = answers; }
-
-bool standardErrorIsTerminal() { return isTerminal(stderr) != 0; }
 
 int askUser(const char* text, const char* /*caption*/, unsigned style) {
     const bool yesNo = (style & buttonsMask) == MB_YESNO;

@@ -6,6 +6,4 @@
 
 void setConsoleAnswers(Answers answers);
 
-bool standardErrorIsTerminal();
-
 #endif // QUORVANE_CLI_CONSOLE_ASK_H

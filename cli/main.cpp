@@ -8,6 +8,7 @@
 #include "scan_driver.h"
 #include "scan_state.h"
 #include "scan_target.h"
+#include "terminal.h"
 
 namespace {
 
@@ -43,7 +44,7 @@ int main(int argc, char** argv) {
     if (!prepareScanTarget(options, error)) return usageError(error);
 
     setConsoleAnswers(options.answers);
-    scanState.resultList = createReportWindow(!options.quiet && standardErrorIsTerminal());
+    scanState.resultList = createReportWindow(!options.quiet && isTerminal(stderr));
     if (scanState.resultList == nullptr) return usageError("cannot create the report window");
     scanState.userChoice = options.choice;
     catchInterrupt();
