@@ -157,7 +157,7 @@ TEST_F(ExeCheck, NonPeFileCostsOneOpenOneLengthAndTwoSmallReads) {
 
 TEST_F(ExeCheck, PeFileOfNoRecordsSizeIsNotReadBeyondItsHeaders) {
     for (const samples::NearMiss& miss : samples::nearMisses(0)) {
-        if (miss.label != "one-byte-longer") continue;
+        if (miss.label != samples::nearMissLabel::longer) continue;
         const std::string path = write("long.exe", miss.bytes);
         const sim::FileCallCounts before = sim::fileCallCounts();
         checkExecutable(exeCheckName, path.c_str());
