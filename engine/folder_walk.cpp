@@ -9,6 +9,8 @@
 #include "short_path.h"
 #include "text_util.h"
 
+const char* const allEntries = "\\*.*";
+
 namespace {
 
 constexpr int walkStopped = 0;   // a cancel was seen
@@ -19,7 +21,6 @@ constexpr int statusLength = 60;       // the status field shows this much of a 
 constexpr int statusBufferSize = 512;
 constexpr size_t driveRootPatternLength = 6; // "C:\*.*"
 
-const char* const allEntries = "\\*.*";
 const char* const programFilesFolder = "\\Program Files";
 const char* const programFilesInPattern = "\\Program Files\\";
 

@@ -3,6 +3,9 @@
 #ifndef QUORVANE_ENGINE_FOLDER_WALK_H
 #define QUORVANE_ENGINE_FOLDER_WALK_H
 
+// What a folder's pattern ends in: every entry of it.
+extern const char* const allEntries; // "\*.*"
+
 // One per-file check. check(name, path) returns nonzero when it has dealt
 // with the file, and no later check is asked.
 struct FileCheckEntry {

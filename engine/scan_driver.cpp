@@ -12,7 +12,6 @@ const char* const everyFixedDrive = "!:";
 
 namespace {
 
-const char* const allEntries = "\\*.*";
 const char* const scanCompleted = "Scanning completed";
 const char* const scanTerminated = "Scanning terminated";
 

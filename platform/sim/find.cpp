@@ -29,9 +29,10 @@ bool isWindowsName(const std::string& name) {
 
 bool hasWildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
 
-WIN32_FIND_DATAA entryFor(const std::string& name, const std::string& host) {
+// The listing entry of a host path, with the attributes looked up once.
+WIN32_FIND_DATAA entryFor(const std::string& name, const std::string& host, DWORD attributes) {
     WIN32_FIND_DATAA data{};
-    data.dwFileAttributes = attributesOf(host);
+    data.dwFileAttributes = attributes;
     struct stat info {};
     if (stat(host.c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) {
         const uint64_t size = static_cast<uint64_t>(info.st_size);
@@ -42,6 +43,18 @@ WIN32_FIND_DATAA entryFor(const std::string& name, const std::string& host) {
     return data;
 }
 
+// Upper-case name order; names that differ only in case (possible on a host
+// file system) keep a fixed order, the exact spelling deciding.
+void sortByName(std::vector<WIN32_FIND_DATAA>& entries) {
+    std::vector<std::pair<std::string, WIN32_FIND_DATAA>> keyed;
+    keyed.reserve(entries.size());
+    for (const WIN32_FIND_DATAA& entry : entries) keyed.emplace_back(upperCase(entry.cFileName), entry);
+    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+        return a.first != b.first ? a.first < b.first : std::strcmp(a.second.cFileName, b.second.cFileName) < 0;
+    });
+    for (size_t i = 0; i < entries.size(); ++i) entries[i] = keyed[i].second;
+}
+
 std::vector<WIN32_FIND_DATAA> listFolder(const std::string& folder, const std::string& pattern) {
     std::vector<WIN32_FIND_DATAA> entries;
     DIR* dir = opendir(folder.c_str());
@@ -49,22 +62,19 @@ std::vector<WIN32_FIND_DATAA> listFolder(const std::string& folder, const std::s
     while (dirent* item = readdir(dir)) {
         const std::string name = item->d_name;
         if (name == "." || name == ".." || !isWindowsName(name)) continue;
+        if (!wildcardMatch(pattern, name)) continue;
         const std::string host = folder + "/" + name;
-        if (attributesOf(host) == INVALID_FILE_ATTRIBUTES) continue; // a dangling link, a pipe, a device
-        if (wildcardMatch(pattern, name)) entries.push_back(entryFor(name, host));
+        const DWORD attributes = attributesOf(host);
+        if (attributes == INVALID_FILE_ATTRIBUTES) continue; // a dangling link, a pipe, a device
+        entries.push_back(entryFor(name, host, attributes));
     }
     closedir(dir);
-    // Names that differ only in case (possible on a host file system) keep a
-    // fixed order: the exact spelling decides.
-    std::sort(entries.begin(), entries.end(), [](const WIN32_FIND_DATAA& a, const WIN32_FIND_DATAA& b) {
-        const std::string upperA = upperCase(a.cFileName);
-        const std::string upperB = upperCase(b.cFileName);
-        return upperA != upperB ? upperA < upperB : std::strcmp(a.cFileName, b.cFileName) < 0;
-    });
+    sortByName(entries);
     if (!isDriveRoot(folder)) {
         std::vector<WIN32_FIND_DATAA> dots;
+        const DWORD attributes = attributesOf(folder);
         for (const char* dot : {".", ".."}) {
-            if (wildcardMatch(pattern, dot)) dots.push_back(entryFor(dot, folder));
+            if (wildcardMatch(pattern, dot)) dots.push_back(entryFor(dot, folder, attributes));
         }
         entries.insert(entries.begin(), dots.begin(), dots.end());
     }
@@ -103,7 +113,10 @@ HANDLE FindFirstFileA(LPCSTR fileName, WIN32_FIND_DATAA* findData) {
         std::string host;
         bool found = false;
         if (!resolvePath(pattern, host, found)) return failFind(GetLastError());
-        if (found) listing.entries.push_back(entryFor(host.substr(host.find_last_of('/') + 1), host));
+        const DWORD attributes = found ? attributesOf(host) : INVALID_FILE_ATTRIBUTES;
+        if (attributes != INVALID_FILE_ATTRIBUTES) {
+            listing.entries.push_back(entryFor(host.substr(host.find_last_of('/') + 1), host, attributes));
+        }
     }
     if (listing.entries.empty()) return failFind(ERROR_FILE_NOT_FOUND);
 
