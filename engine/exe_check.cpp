@@ -5,6 +5,7 @@
 
 #include "disposal.h"
 #include "file_read.h"
+#include "not_scanned.h"
 #include "pe_view.h"
 #include "scan_state.h"
 #include "signatures/exe_signatures.h"
@@ -67,11 +68,17 @@ int disposeWithoutMatching(const char* checkerName, const char* path) {
 
 // The matching record of the file at path, or noRecord. Leaves currentFile
 // set and the file closed.
+// A file that cannot be opened or read (locked, gone, unreadable) is not
+// detected, but it is not clean either: it is noted as not scanned.
 int findRecord(const char* path) {
     const int fd = _open(path, _O_RDONLY | _O_BINARY);
-    if (fd < 0) return noRecord; // locked or gone: neither detected nor reported
+    if (fd < 0) {
+        noteNotScanned(path, reasonCannotOpen);
+        return noRecord;
+    }
     clearCurrentFile();
     copyText(scanState.currentFile, sizeof scanState.currentFile, path);
+    clearReadError();
     const long length = _filelength(fd);
     int record = noRecord;
     if (length >= 0) {
@@ -79,6 +86,7 @@ int findRecord(const char* path) {
         if (readFileHeader(fd) && readSectionTable(fd)) record = matchRecord(fd);
     }
     _close(fd);
+    if (record == noRecord && (length < 0 || readErrorSeen())) noteNotScanned(path, reasonCannotRead);
     return record;
 }
 

@@ -5,12 +5,19 @@
 
 namespace {
 constexpr uint32_t largestSeekOffset = 0x7FFFFFFF; // _lseek takes a signed 32-bit long on Windows
-}
+bool readFailed = false;
+} // namespace
+
+void clearReadError() { readFailed = false; }
+
+bool readErrorSeen() { return readFailed; }
 
 int readAt(int fd, uint32_t position, void* buffer, unsigned count) {
     if (position > largestSeekOffset) return -1;
     if (_lseek(fd, static_cast<long>(position), SEEK_SET) != static_cast<long>(position)) return -1;
-    return _read(fd, buffer, count);
+    const int got = _read(fd, buffer, count);
+    if (got < 0) readFailed = true;
+    return got;
 }
 
 bool readExactlyAt(int fd, uint32_t position, void* buffer, unsigned count) {

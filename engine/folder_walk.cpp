@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "folder_identity.h"
+#include "not_scanned.h"
 #include "scan_state.h"
 #include "short_path.h"
 #include "text_util.h"
@@ -56,6 +57,21 @@ bool buildPath(char (&path)[MAX_PATH], const char* pattern, size_t folderLength,
            appendText(path, sizeof path, tail);
 }
 
+// The folder a normal-mode pattern lists, as a user reads it: "C:\x\*.*"
+// gives "C:\x", a drive root keeps its backslash.
+void patternFolder(const char* pattern, size_t folderLength, char (&folder)[MAX_PATH]) {
+    constexpr size_t driveRootLength = 3; // "C:\"
+    const size_t keep = folderLength > driveRootLength ? folderLength - 1 : folderLength;
+    copyTextPrefix(folder, sizeof folder, pattern, keep);
+}
+
+// An entry whose path would not fit a path buffer is passed over, and said to be.
+void notePathTooLong(const char* pattern, size_t folderLength, const char* name) {
+    char folder[MAX_PATH];
+    copyTextPrefix(folder, sizeof folder, pattern, folderLength);
+    noteNotScannedTooLong(folder, name);
+}
+
 bool isDotEntry(const char* name) { return strcmp(name, ".") == 0 || strcmp(name, "..") == 0; }
 
 bool pumpAndTestCancel() {
@@ -100,8 +116,13 @@ int visitFileEntry(const char* pattern, const WIN32_FIND_DATAA& found) {
     } else {
         size_t folderLength = 0;
         if (!folderPartLength(pattern, folderLength)) return walkBadPattern;
-        // A path that would not fit a path buffer is passed over.
-        if (!buildPath(path, pattern, folderLength, found.cFileName, "")) return keepWalking;
+        if (!buildPath(path, pattern, folderLength, found.cFileName, "")) {
+            // A folder is passed over in the subfolder pass, and said to be there.
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+                notePathTooLong(pattern, folderLength, found.cFileName);
+            }
+            return keepWalking;
+        }
     }
     showEntryStatus(path);
     if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
@@ -117,19 +138,37 @@ int visitFolderEntry(const char* pattern, const WIN32_FIND_DATAA& found) {
     size_t folderLength = 0;
     if (!folderPartLength(pattern, folderLength)) return walkBadPattern;
     char subfolderPattern[MAX_PATH];
-    if (!buildPath(subfolderPattern, pattern, folderLength, found.cFileName, allEntries)) return keepWalking;
+    if (!buildPath(subfolderPattern, pattern, folderLength, found.cFileName, allEntries)) {
+        notePathTooLong(pattern, folderLength, found.cFileName);
+        return keepWalking;
+    }
     // Letter case does not matter: "PROGRAM FILES" is the same folder, and
     // must not be walked a second time by the driver's follow-up.
     if (findTextNoCase(subfolderPattern, programFilesInPattern) != nullptr) scanState.programFilesSeen = 1;
     return walkFolder(subfolderPattern) == walkBadPattern ? walkBadPattern : keepWalking;
 }
 
-// Lists listPattern and visits each entry until one says to stop.
+// A folder that cannot be listed is noted; one with nothing to list is not.
+void noteListingFailure(const char* pattern) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_NO_MORE_FILES) return;
+    size_t folderLength = 0;
+    char folder[MAX_PATH];
+    if (!folderPartLength(pattern, folderLength)) return;
+    patternFolder(pattern, folderLength, folder);
+    noteNotScanned(folder, reasonCannotList);
+}
+
+// Lists listPattern and visits each entry until one says to stop. A listing
+// that fails is noted when noteFailure is set.
 int listAndVisit(const char* listPattern, const char* pattern,
-                 int (*visit)(const char* pattern, const WIN32_FIND_DATAA& found)) {
+                 int (*visit)(const char* pattern, const WIN32_FIND_DATAA& found), bool noteFailure) {
     WIN32_FIND_DATAA found;
     HANDLE listing = FindFirstFileA(listPattern, &found);
-    if (listing == INVALID_HANDLE_VALUE) return keepWalking; // nothing there, or no access
+    if (listing == INVALID_HANDLE_VALUE) {
+        if (noteFailure) noteListingFailure(listPattern);
+        return keepWalking;
+    }
     int result = keepWalking;
     do {
         result = visit(pattern, found);
@@ -147,7 +186,7 @@ int walkSubfolders(const char* pattern) {
     if (!copyTextPrefix(listPattern, sizeof listPattern, pattern, keep) || !appendText(listPattern, sizeof listPattern, "*")) {
         return keepWalking;
     }
-    return listAndVisit(listPattern, pattern, visitFolderEntry);
+    return listAndVisit(listPattern, pattern, visitFolderEntry, false); // the file pass noted a failure
 }
 
 // Enters the folder of a normal-mode pattern unless the walk is inside it
@@ -168,7 +207,8 @@ bool enterFolder(const char* pattern, WalkFrame& frame, bool& linked) {
 }
 
 int walkEntries(const char* pattern) {
-    const int files = listAndVisit(pattern, pattern, visitFileEntry);
+    // A probe's file that is not there is the memory sweep's business.
+    const int files = listAndVisit(pattern, pattern, visitFileEntry, !scanState.probeOnly);
     if (files != keepWalking) return files;
     // A memory-sweep probe tests its one file; a folder named like it (abc.old
     // beside abc.exe) is not walked and cannot hide the hit.

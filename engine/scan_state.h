@@ -46,6 +46,7 @@ struct ScanState {
     char programFilesPattern[pathTextSize] = {};
     int32_t programFilesPending = 0;
     int32_t programFilesSeen = 0;
+    int32_t itemsNotScanned = 0;         // files and folders the scan could not look at
 };
 
 extern ScanState scanState;
