@@ -18,10 +18,19 @@ void reportFile(const char* format, const char* path, const char* detectionName)
     addResultLine();
 }
 
+// Read-only, hidden and system files are deleted too: the archive bit alone
+// replaces whatever the file had. A delete that fails anyway leaves the file
+// with the attributes it had.
+bool clearAttributesAndDelete(const char* path) {
+    const DWORD attributes = GetFileAttributesA(path);
+    if (!SetFileAttributesA(path, FILE_ATTRIBUTE_ARCHIVE)) return false;
+    if (DeleteFileA(path)) return true;
+    if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path, attributes);
+    return false;
+}
+
 void deleteFile(const char* path, const char* detectionName) {
-    // Read-only, hidden and system files are deleted too: the archive bit
-    // alone replaces whatever the file had.
-    if (!SetFileAttributesA(path, FILE_ATTRIBUTE_ARCHIVE) || !DeleteFileA(path)) {
+    if (!clearAttributesAndDelete(path)) {
         reportFile("%s     %s Unable to remove", path, detectionName);
         return;
     }

@@ -52,6 +52,22 @@ TEST_F(Disposal, FileHeldOpenIsReportedUnableToRemove) {
     EXPECT_EQ(scanState.filesRemoved, 0);
 }
 
+TEST_F(Disposal, FailedDeleteLeavesTheAttributesAsTheyWere) {
+    const std::string path = infected("held.exe");
+    const DWORD attributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), attributes));
+    const DWORD before = GetFileAttributesA(path.c_str()); // the system may add the archive bit
+    ASSERT_EQ(before & attributes, attributes);
+    {
+        HeldFile hold(path);
+        dispose(path, 100);
+    }
+    EXPECT_TRUE(folder.exists("held.exe"));
+    EXPECT_EQ(GetFileAttributesA(path.c_str()), before);
+    EXPECT_EQ(window.lines(), std::vector<std::string>{path + "     W32/Karvex.Bds.Trojan Unable to remove"});
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL)); // so that the folder can go
+}
+
 TEST_F(Disposal, VanishedFileIsUnableToRemoveAndNotCounted) {
     const std::string path = folder.path("gone.exe");
     dispose(path, 100);
