@@ -2,10 +2,14 @@
 #include "console_report.h"
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 
+#include "escape.h"
+#include "not_scanned.h"
 #include "scan_state.h"
 
 namespace {
@@ -19,6 +23,7 @@ constexpr int progressWidth = 78;
 
 bool progressEnabled = false;
 bool progressShown = false;
+bool outputFailed = false;
 std::chrono::steady_clock::time_point lastProgress;
 
 // Set by the interrupt handler, read on the scan's thread.
@@ -30,7 +35,8 @@ void drawProgress() {
     if (progressShown && now - lastProgress < progressInterval) return;
     lastProgress = now;
     std::fprintf(stderr, "\r%-*.*s", progressWidth, progressWidth, "");
-    std::fprintf(stderr, "\r%d files  %.60s", static_cast<int>(scanState.filesScanned), scanState.detectedPath);
+    const std::string status = escapeControlBytes(scanState.detectedPath);
+    std::fprintf(stderr, "\r%d files  %.60s", static_cast<int>(scanState.filesScanned), status.c_str());
     std::fflush(stderr);
     progressShown = true;
 }
@@ -40,10 +46,26 @@ void onStatus() {
     if (progressEnabled && !scanState.scanFinished) drawProgress();
 }
 
+// Nothing more is written to a standard output that has failed once; the
+// scan stops after the action in progress, since its record is lost.
+void reportOutputFailure(int error) {
+    outputFailed = true;
+    scanState.terminateRequested = true;
+    std::fprintf(stderr, "quorvane-scan: cannot write to standard output: %s; the scan stops\n", std::strerror(error));
+}
+
+// Each line reaches standard output before the engine goes on, so that a
+// kill at any moment loses at most the line of the action in progress.
 void onResultLine() {
     clearProgress();
-    std::fputs(scanState.lineText, stdout);
-    std::fputc('\n', stdout);
+    if (outputFailed) return;
+    // Lines before the statistics hold file names; the statistics keep the
+    // tabs they are laid out with.
+    const std::string line = escapeControlBytes(scanState.lineText, scanState.scanFinished);
+    errno = 0;
+    if (std::fputs(line.c_str(), stdout) == EOF || std::fputc('\n', stdout) == EOF || std::fflush(stdout) == EOF) {
+        reportOutputFailure(errno != 0 ? errno : EIO);
+    }
 }
 
 LRESULT CALLBACK reportProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -68,10 +90,16 @@ BOOL WINAPI onConsoleControl(DWORD event) {
 void onInterrupt(int) { interruptRequested.store(1); }
 #endif
 
+void onNotScanned(const char* path, const char* reason) {
+    clearProgress();
+    std::fprintf(stderr, "quorvane-scan: not scanned: %s: %s\n", escapeControlBytes(path).c_str(), reason);
+}
+
 } // namespace
 
 HWND createReportWindow(bool showProgress) {
     progressEnabled = showProgress;
+    notScannedHandler = onNotScanned;
     WNDCLASSA windowClass{};
     windowClass.lpfnWndProc = reportProcedure;
     windowClass.hInstance = GetModuleHandleA(nullptr);
@@ -92,10 +120,16 @@ void catchInterrupt() {
 #ifdef _WIN32
     SetConsoleCtrlHandler(onConsoleControl, TRUE);
 #else
+    // SIGTERM and SIGHUP stop the scan as Ctrl-C does; a second one of the
+    // same kind ends the program.
     struct sigaction action {};
     action.sa_handler = onInterrupt;
-    action.sa_flags = SA_RESETHAND; // a second Ctrl-C ends the program
+    action.sa_flags = SA_RESETHAND;
     sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
+    for (int signalNumber : {SIGINT, SIGTERM, SIGHUP}) sigaction(signalNumber, &action, nullptr);
+    // A reader that goes away is a failed write, reported, not a silent death.
+    std::signal(SIGPIPE, SIG_IGN);
 #endif
 }
+
+bool outputHasFailed() { return outputFailed; }

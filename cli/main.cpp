@@ -12,16 +12,36 @@
 
 namespace {
 
-// Exit status.
+// Exit status, as scanners have it: found something, else not sure, else clean.
 constexpr int exitClean = 0;
 constexpr int exitInfected = 1;
 constexpr int exitUsage = 2;
+constexpr int exitIncomplete = 2; // stopped early, or something could not be scanned
 
 const char* const versionText = "quorvane-scan 1.0\n";
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "quorvane-scan: %s\n", message.c_str());
     return exitUsage;
+}
+
+// The closing lines on standard error: the status word, then how much could
+// not be scanned, when anything could not.
+void reportEnd() {
+    clearProgress();
+    std::fprintf(stderr, "%s\n", scanState.detectedPath);
+    const int notScanned = static_cast<int>(scanState.itemsNotScanned);
+    if (notScanned > 0) {
+        std::fprintf(stderr, "quorvane-scan: %d %s could not be scanned\n", notScanned,
+                     notScanned == 1 ? "item" : "items");
+    }
+}
+
+int exitStatus() {
+    if (outputHasFailed()) return exitIncomplete; // the record of what was done is lost
+    if (scanState.filesInfected > 0) return exitInfected;
+    if (scanState.terminateRequested || scanState.itemsNotScanned > 0) return exitIncomplete;
+    return exitClean;
 }
 
 } // namespace
@@ -50,8 +70,6 @@ int main(int argc, char** argv) {
     catchInterrupt();
 
     runScan();
-    std::fflush(stdout);
-    clearProgress();
-    std::fprintf(stderr, "%s\n", scanState.detectedPath); // the closing status
-    return scanState.filesInfected > 0 ? exitInfected : exitClean;
+    reportEnd();
+    return exitStatus();
 }

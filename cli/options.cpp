@@ -30,9 +30,22 @@ const char* const optionsHelp =
     "  --quiet            no progress line on standard error\n"
     "  --help             show this text\n"
     "  --version          show the version\n"
+    "An option's value may also follow an '=' (--choice=leave).\n"
     "\n"
-    "Result lines go to standard output. Exit status: 0 nothing found,\n"
-    "1 something found, 2 a usage error or a folder that cannot be scanned.\n";
+    "Standard output holds one line per action, written as it happens, then the\n"
+    "statistics. A control character in a file name is shown as <XX>, its code\n"
+    "in hexadecimal (a line feed reads <0A>), so that every line stays one line.\n"
+#ifndef _WIN32
+    "A host name holding '\\', '<', '>' or a control character is named the same\n"
+    "way (a\\b is C:\\a<5C>b); the name in that form reaches exactly that file.\n"
+#endif
+    "Standard error names each file or folder that could not be scanned, and why.\n"
+    "\n"
+    "Exit status: 0 the whole scan ran and found nothing; 1 something was found;\n"
+    "2 a usage error, or the scan is not complete: it was stopped, something\n"
+    "could not be scanned, or standard output could not be written.\n"
+    "Ctrl-C, SIGTERM and SIGHUP stop the scan at the next entry, and the\n"
+    "statistics are still written; a second Ctrl-C ends the program at once.\n";
 
 // Drive letters a scan walks.
 constexpr char firstScannedDrive = 'C';
@@ -109,11 +122,74 @@ const char* usageText() {
     return text.c_str();
 }
 
+namespace {
+
+// An option that takes a value, given as "--name VALUE" or "--name=VALUE".
+// Returns false when this argument is not that option at all.
+bool takeValue(const std::string& argument, const char* name, int argc, char** argv, int& i, bool& given,
+               std::string& value) {
+    const std::string prefix = std::string(name) + "=";
+    if (argument.compare(0, prefix.size(), prefix) == 0) {
+        value = argument.substr(prefix.size());
+        given = true;
+        return true;
+    }
+    if (argument != name) return false;
+    given = i + 1 < argc;
+    if (given) value = argv[++i];
+    return true;
+}
+
+ParseOutcome parseValueOption(const std::string& argument, int argc, char** argv, int& i, ScanOptions& options,
+                              std::string& error, bool& matched) {
+    std::string value;
+    bool given = false;
+    matched = true;
+    if (takeValue(argument, "--choice", argc, argv, i, given, value)) {
+        if (given && parseChoice(value, options.choice)) return ParseOutcome::scan;
+        error = given ? "--choice " + value + ": expected delete, rename or leave"
+                      : "--choice: expected delete, rename or leave";
+        return ParseOutcome::usageError;
+    }
+#ifndef _WIN32
+    if (takeValue(argument, "--drive", argc, argv, i, given, value)) {
+        if (!given) {
+            error = "--drive: expected L=DIR";
+            return ParseOutcome::usageError;
+        }
+        return addDriveSpec(value, options, error) ? ParseOutcome::scan : ParseOutcome::usageError;
+    }
+#endif
+    matched = false;
+    return ParseOutcome::scan;
+}
+
+// The options after the command line has been read whole.
+ParseOutcome checkTogether(const ScanOptions& options, bool yesGiven, bool noGiven, std::string& error) {
+    if (yesGiven && noGiven) {
+        error = "--yes and --no cannot be given together";
+        return ParseOutcome::usageError;
+    }
+#ifndef _WIN32
+    if (options.drives.empty()) {
+        error = "no folder to scan: give at least one DIR or --drive L=DIR";
+        return ParseOutcome::usageError;
+    }
+#else
+    (void)options;
+#endif
+    return ParseOutcome::scan;
+}
+
+} // namespace
+
 ParseOutcome parseOptions(int argc, char** argv, ScanOptions& options, std::string& error) {
     bool optionsEnded = false;
+    bool yesGiven = false;
+    bool noGiven = false;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
-        const bool hasValue = i + 1 < argc;
+        bool matched = false;
         if (optionsEnded || argument.empty() || argument[0] != '-' || argument == "-") {
             if (!addPositional(argument, options, error)) return ParseOutcome::usageError;
         } else if (argument == "--") {
@@ -124,34 +200,21 @@ ParseOutcome parseOptions(int argc, char** argv, ScanOptions& options, std::stri
             return ParseOutcome::version;
         } else if (argument == "--yes") {
             options.answers = Answers::yes;
+            yesGiven = true;
         } else if (argument == "--no") {
             options.answers = Answers::no;
+            noGiven = true;
         } else if (argument == "--quiet" || argument == "-q") {
             options.quiet = true;
-        } else if (argument == "--choice") {
-            if (!hasValue || !parseChoice(argv[++i], options.choice)) {
-                error = "--choice: expected delete, rename or leave";
-                return ParseOutcome::usageError;
-            }
-#ifndef _WIN32
-        } else if (argument == "--drive") {
-            if (!hasValue) {
-                error = "--drive: expected L=DIR";
-                return ParseOutcome::usageError;
-            }
-            if (!addDriveSpec(argv[++i], options, error)) return ParseOutcome::usageError;
-#endif
-        } else {
+        } else if (parseValueOption(argument, argc, argv, i, options, error, matched) != ParseOutcome::scan) {
+            return ParseOutcome::usageError;
+        } else if (!matched) {
             error = argument + ": unknown option (see --help)";
             return ParseOutcome::usageError;
         }
     }
 #ifndef _WIN32
     if (!assignLetters(options, error)) return ParseOutcome::usageError;
-    if (options.drives.empty()) {
-        error = "no folder to scan: give at least one DIR or --drive L=DIR";
-        return ParseOutcome::usageError;
-    }
 #endif
-    return ParseOutcome::scan;
+    return checkTogether(options, yesGiven, noGiven, error);
 }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "machine.h"
+#include "not_scanned.h"
 #include "scan_driver.h"
 #include "scan_state.h"
 #include "scan_target.h"
@@ -45,6 +46,9 @@ bool prepareScanTarget(const ScanOptions& options, std::string& error) {
             return false;
         }
     }
+    // What the machine leaves out of its listings (a link out of the drives,
+    // say) was not scanned either.
+    sim::setPassedOverHandler(noteNotScanned);
     copyText(scanState.scanTarget, pathTextSize, everyFixedDrive);
     return true;
 }
