@@ -1,7 +1,6 @@
 // The C runtime's low-level file functions on the simulated machine. Only
 // reading is offered, which is all the engine does through them.
 #include <errno.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -33,20 +32,31 @@ int _access(const char* path, int mode) {
 }
 
 int _open(const char* path, int flags, ...) {
-    ++sim::machine().fileCalls.opens;
+    sim::Machine& m = sim::machine();
+    ++m.fileCalls.opens;
     if (flags & writeFlags) return failErrno(EINVAL);
     std::string host;
     bool found = false;
     if (path == nullptr || !sim::resolvePath(path, host, found) || !found) return failErrno(ENOENT);
     const DWORD attributes = sim::attributesOf(host);
     if (attributes == INVALID_FILE_ATTRIBUTES) return failErrno(ENOENT);
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) || sim::machine().filesInUse.count(host)) return failErrno(EACCES);
-    const int fd = ::open(host.c_str(), O_RDONLY | O_CLOEXEC);
-    return fd < 0 ? failErrno(EACCES) : fd;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) || m.filesInUse.count(host)) return failErrno(EACCES);
+    struct stat info {};
+    const int fd = sim::openHost(host, info);
+    if (fd < 0) return failErrno(EACCES);
+    // What lies there may have changed since it was looked at.
+    if (!S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return failErrno(EACCES);
+    }
+    if (m.unreadableFiles.count(host)) m.unreadableDescriptors.insert(fd);
+    return fd;
 }
 
 int _read(int fd, void* buffer, unsigned int count) {
-    ++sim::machine().fileCalls.reads;
+    sim::Machine& m = sim::machine();
+    ++m.fileCalls.reads;
+    if (m.unreadableDescriptors.count(fd)) return failErrno(EIO);
     const ssize_t got = ::read(fd, buffer, count);
     return got < 0 ? failErrno(EBADF) : static_cast<int>(got);
 }
@@ -70,5 +80,6 @@ long _filelength(int fd) {
 
 int _close(int fd) {
     ++sim::machine().fileCalls.closes;
+    sim::machine().unreadableDescriptors.erase(fd);
     return ::close(fd) == 0 ? 0 : failErrno(EBADF);
 }

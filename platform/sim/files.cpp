@@ -1,5 +1,5 @@
 // Files and folders by name on the simulated machine: attributes, delete,
-// move, folder creation, and handles that identify a file or folder.
+// move, folder creation and removal.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -20,19 +20,6 @@ BOOL failWith(DWORD error) {
     return FALSE;
 }
 
-// Resolves a path that must exist. Sets the last error as the system does
-// when it does not.
-bool resolveExisting(LPCSTR path, std::string& host) {
-    bool found = false;
-    if (path == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return false;
-    }
-    if (!resolvePath(path, host, found)) return false;
-    if (!found) SetLastError(ERROR_FILE_NOT_FOUND);
-    return found;
-}
-
 bool inUse(const std::string& host) { return machine().filesInUse.count(host) != 0; }
 
 } // namespace
@@ -42,7 +29,9 @@ bool inUse(const std::string& host) { return machine().filesInUse.count(host) !=
 DWORD GetFileAttributesA(LPCSTR fileName) {
     std::string host;
     if (!sim::resolveExisting(fileName, host)) return INVALID_FILE_ATTRIBUTES;
-    return sim::attributesOf(host);
+    const DWORD attributes = sim::attributesOf(host);
+    if (attributes == INVALID_FILE_ATTRIBUTES) SetLastError(ERROR_FILE_NOT_FOUND); // a pipe, say: not there
+    return attributes;
 }
 
 BOOL SetFileAttributesA(LPCSTR fileName, DWORD attributes) {
@@ -50,10 +39,14 @@ BOOL SetFileAttributesA(LPCSTR fileName, DWORD attributes) {
     if (!sim::resolveExisting(fileName, host)) return FALSE;
     struct stat info {};
     if (stat(host.c_str(), &info) != 0) return sim::failWith(ERROR_FILE_NOT_FOUND);
+    // Read-only is the owner's write bit alone, so that clearing it and
+    // setting it again gives back the mode the file had.
     mode_t mode = info.st_mode & 07777;
-    if (!S_ISDIR(info.st_mode)) {
-        mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)) : (mode | S_IWUSR);
+    if (S_ISREG(info.st_mode)) {
+        mode = (attributes & FILE_ATTRIBUTE_READONLY) ? (mode & ~S_IWUSR) : (mode | S_IWUSR);
         if (chmod(host.c_str(), mode) != 0) return sim::failWith(ERROR_ACCESS_DENIED);
+    } else if (!S_ISDIR(info.st_mode)) {
+        return sim::failWith(ERROR_FILE_NOT_FOUND);
     }
     sim::machine().attributeBits[host] = attributes & sim::storedAttributeBits;
     return TRUE;
@@ -63,6 +56,7 @@ BOOL DeleteFileA(LPCSTR fileName) {
     std::string host;
     if (!sim::resolveExisting(fileName, host)) return FALSE;
     const DWORD attributes = sim::attributesOf(host);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return sim::failWith(ERROR_FILE_NOT_FOUND);
     if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return sim::failWith(ERROR_ACCESS_DENIED);
     if (sim::inUse(host)) return sim::failWith(ERROR_SHARING_VIOLATION);
     if (unlink(host.c_str()) != 0) return sim::failWith(ERROR_ACCESS_DENIED);
@@ -75,6 +69,7 @@ BOOL MoveFileA(LPCSTR existingFileName, LPCSTR newFileName) {
     std::string to;
     bool targetExists = false;
     if (!sim::resolveExisting(existingFileName, from)) return FALSE;
+    if (sim::attributesOf(from) == INVALID_FILE_ATTRIBUTES) return sim::failWith(ERROR_FILE_NOT_FOUND);
     if (newFileName == nullptr) return sim::failWith(ERROR_INVALID_PARAMETER);
     if (!sim::resolvePath(newFileName, to, targetExists)) return FALSE;
     if (targetExists) return sim::failWith(ERROR_ALREADY_EXISTS);
@@ -102,59 +97,14 @@ BOOL CreateDirectoryA(LPCSTR pathName, void* /*securityAttributes*/) {
 BOOL RemoveDirectoryA(LPCSTR pathName) {
     std::string host;
     if (!sim::resolveExisting(pathName, host)) return FALSE;
-    if (!(sim::attributesOf(host) & FILE_ATTRIBUTE_DIRECTORY)) return sim::failWith(ERROR_DIRECTORY);
-    if (rmdir(host.c_str()) != 0) return sim::failWith(ERROR_DIR_NOT_EMPTY);
-    sim::machine().attributeBits.erase(host);
-    return TRUE;
-}
-
-// Opens an existing file or folder for its identity and facts only; a folder
-// needs FILE_FLAG_BACKUP_SEMANTICS, as on the real system.
-HANDLE CreateFileA(LPCSTR fileName, DWORD /*desiredAccess*/, DWORD /*shareMode*/, void* /*securityAttributes*/,
-                   DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE /*templateFile*/) {
-    std::string host;
-    if (creationDisposition != OPEN_EXISTING) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return INVALID_HANDLE_VALUE;
-    }
-    if (!sim::resolveExisting(fileName, host)) return INVALID_HANDLE_VALUE;
-    struct stat info {};
     const DWORD attributes = sim::attributesOf(host);
-    if (stat(host.c_str(), &info) != 0 ||
-        ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(flagsAndAttributes & FILE_FLAG_BACKUP_SEMANTICS))) {
-        SetLastError(ERROR_ACCESS_DENIED);
-        return INVALID_HANDLE_VALUE;
+    if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY)) {
+        return sim::failWith(ERROR_DIRECTORY);
     }
-    if (sim::inUse(host)) {
-        SetLastError(ERROR_SHARING_VIOLATION);
-        return INVALID_HANDLE_VALUE;
-    }
-    sim::FileObject object;
-    object.info.dwFileAttributes = attributes;
-    object.info.dwVolumeSerialNumber = static_cast<DWORD>(info.st_dev);
-    object.info.nFileIndexLow = static_cast<DWORD>(info.st_ino & 0xffffffffu);
-    object.info.nFileIndexHigh = static_cast<DWORD>(static_cast<uint64_t>(info.st_ino) >> 32);
-    object.info.nNumberOfLinks = static_cast<DWORD>(info.st_nlink);
-    if (!S_ISDIR(info.st_mode)) {
-        object.info.nFileSizeLow = static_cast<DWORD>(static_cast<uint64_t>(info.st_size) & 0xffffffffu);
-        object.info.nFileSizeHigh = static_cast<DWORD>(static_cast<uint64_t>(info.st_size) >> 32);
-    }
-    const uintptr_t handle = sim::newHandleValue();
-    sim::machine().objects[handle] = object;
-    return reinterpret_cast<HANDLE>(handle);
-}
-
-BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
-    const auto& objects = sim::machine().objects;
-    const auto it = objects.find(reinterpret_cast<uintptr_t>(file));
-    if (it == objects.end() || info == nullptr) return sim::failWith(ERROR_INVALID_HANDLE);
-    *info = it->second.info;
-    return TRUE;
-}
-
-BOOL CloseHandle(HANDLE object) {
-    if (sim::machine().objects.erase(reinterpret_cast<uintptr_t>(object)) == 0) {
-        return sim::failWith(ERROR_INVALID_HANDLE);
-    }
+    // A link to a folder goes itself, as a junction does; the folder stays.
+    struct stat own {};
+    const bool isLink = lstat(host.c_str(), &own) == 0 && S_ISLNK(own.st_mode);
+    if ((isLink ? unlink(host.c_str()) : rmdir(host.c_str())) != 0) return sim::failWith(ERROR_DIR_NOT_EMPTY);
+    sim::machine().attributeBits.erase(host);
     return TRUE;
 }

@@ -1,84 +1,126 @@
 // Directory listings of the simulated machine: FindFirstFileA and friends.
 //
 // As on an NTFS volume, entries come back ordered by their upper-case names,
-// with "." and ".." first in every folder but a drive's root.
-#include <dirent.h>
-#include <sys/stat.h>
-
+// with "." and ".." first in every folder but a drive's root. Every file and
+// folder the host holds is listed, under its presented name (see names.h);
+// what cannot be listed although the disk holds it is reported as passed
+// over.
 #include <algorithm>
 #include <cstring>
 
+#include "names.h"
 #include "sim_state.h"
 
 namespace sim {
 
 namespace {
 
-// Longest name a Windows file system stores.
-constexpr size_t maxNameLength = 255;
-
-// Characters that cannot appear in a Windows file name; host entries that
-// use them have no Windows name and are not listed.
-bool isWindowsName(const std::string& name) {
-    if (name.empty() || name.size() > maxNameLength) return false;
-    for (unsigned char c : name) {
-        if (c < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr) return false;
-    }
-    return true;
-}
+// Longest name a listing entry holds: cFileName less its terminator.
+constexpr size_t maxListedName = MAX_PATH - 1;
 
 bool hasWildcard(const std::string& text) { return text.find_first_of("*?") != std::string::npos; }
 
-// The listing entry of a host path, with the attributes looked up once.
-WIN32_FIND_DATAA entryFor(const std::string& name, const std::string& host, DWORD attributes) {
+// One listing: the host folder, the name pattern, and the folder part of
+// the caller's pattern, from which passed-over entries are named.
+struct ListRequest {
+    std::string folder;
+    std::string pattern;
+    std::string windowsFolder;
+};
+
+// The listing entry of a host path, from facts already looked up.
+WIN32_FIND_DATAA entryFor(const std::string& name, const std::string& host, const struct stat& info) {
     WIN32_FIND_DATAA data{};
-    data.dwFileAttributes = attributes;
-    struct stat info {};
-    if (stat(host.c_str(), &info) == 0 && !S_ISDIR(info.st_mode)) {
+    data.dwFileAttributes = attributesOf(host, info);
+    if (!S_ISDIR(info.st_mode)) {
         const uint64_t size = static_cast<uint64_t>(info.st_size);
         data.nFileSizeLow = static_cast<DWORD>(size & 0xffffffffu);
         data.nFileSizeHigh = static_cast<DWORD>(size >> 32);
     }
-    std::memcpy(data.cFileName, name.c_str(), name.size() + 1);
+    const size_t length = std::min(name.size(), maxListedName);
+    std::memcpy(data.cFileName, name.data(), length);
+    data.cFileName[length] = '\0';
     return data;
 }
 
+// One host name that matched, with its presented name and the key of
+// listing order.
+struct Candidate {
+    std::string name;
+    std::string shown;
+    std::string key;
+};
+
 // Upper-case name order; names that differ only in case (possible on a host
 // file system) keep a fixed order, the exact spelling deciding.
-void sortByName(std::vector<WIN32_FIND_DATAA>& entries) {
-    std::vector<std::pair<std::string, WIN32_FIND_DATAA>> keyed;
-    keyed.reserve(entries.size());
-    for (const WIN32_FIND_DATAA& entry : entries) keyed.emplace_back(upperCase(entry.cFileName), entry);
-    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
-        return a.first != b.first ? a.first < b.first : std::strcmp(a.second.cFileName, b.second.cFileName) < 0;
+void sortByName(std::vector<Candidate>& candidates) {
+    std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
+        return a.key != b.key ? a.key < b.key : a.shown < b.shown;
     });
-    for (size_t i = 0; i < entries.size(); ++i) entries[i] = keyed[i].second;
 }
 
-std::vector<WIN32_FIND_DATAA> listFolder(const std::string& folder, const std::string& pattern) {
-    std::vector<WIN32_FIND_DATAA> entries;
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) return entries;
-    while (dirent* item = readdir(dir)) {
-        const std::string name = item->d_name;
-        if (name == "." || name == ".." || !isWindowsName(name)) continue;
-        if (!wildcardMatch(pattern, name)) continue;
-        const std::string host = folder + "/" + name;
-        const DWORD attributes = attributesOf(host);
-        if (attributes == INVALID_FILE_ATTRIBUTES) continue; // a dangling link, a pipe, a device
-        entries.push_back(entryFor(name, host, attributes));
+// Adds the entry for one host name that matched, or reports why it is left
+// out; pipes, sockets and devices are left out silently.
+void addEntry(const ListRequest& request, const std::string& name, const std::string& shown,
+              std::vector<WIN32_FIND_DATAA>& entries) {
+    const std::string host = request.folder + "/" + name;
+    const HostEntry entry = examineEntry(host);
+    switch (entry.kind) {
+    case EntryKind::linkOut:
+        reportPassedOver(host, request.windowsFolder + shown, reasonLinkOut);
+        return;
+    case EntryKind::linkNowhere:
+        reportPassedOver(host, request.windowsFolder + shown, reasonLinkNowhere);
+        return;
+    case EntryKind::file:
+    case EntryKind::folder:
+        break;
+    default:
+        return;
     }
-    closedir(dir);
-    sortByName(entries);
-    if (!isDriveRoot(folder)) {
-        std::vector<WIN32_FIND_DATAA> dots;
-        const DWORD attributes = attributesOf(folder);
-        for (const char* dot : {".", ".."}) {
-            if (wildcardMatch(pattern, dot)) dots.push_back(entryFor(dot, folder, attributes));
-        }
-        entries.insert(entries.begin(), dots.begin(), dots.end());
+    if (shown.size() > maxListedName) {
+        reportPassedOver(host, request.windowsFolder + presentedPrefix(shown, maxListedName), reasonNameTooLong);
+        return;
     }
-    return entries;
+    entries.push_back(entryFor(shown, host, entry.info));
+}
+
+void addDotEntries(const ListRequest& request, std::vector<WIN32_FIND_DATAA>& entries) {
+    struct stat info {};
+    if (isDriveRoot(request.folder) || stat(request.folder.c_str(), &info) != 0) return;
+    for (const char* dot : {".", ".."}) {
+        if (wildcardMatch(request.pattern, dot)) entries.push_back(entryFor(dot, request.folder, info));
+    }
+}
+
+// False when the host folder cannot be read. Entries, and the reports of
+// those passed over, come in listing order.
+bool listFolder(const ListRequest& request, std::vector<WIN32_FIND_DATAA>& entries) {
+    std::vector<std::string> names;
+    if (!readFolder(request.folder, names)) return false;
+    std::vector<Candidate> candidates;
+    for (std::string& name : names) {
+        std::string shown = presentedName(name);
+        if (!wildcardMatch(request.pattern, shown)) continue;
+        std::string key = upperCase(shown);
+        candidates.push_back({std::move(name), std::move(shown), std::move(key)});
+    }
+    sortByName(candidates);
+    addDotEntries(request, entries);
+    for (const Candidate& candidate : candidates) addEntry(request, candidate.name, candidate.shown, entries);
+    return true;
+}
+
+// The one entry a pattern without wildcards names.
+bool listOne(const std::string& pattern, std::vector<WIN32_FIND_DATAA>& entries) {
+    std::string host;
+    bool found = false;
+    if (!resolvePath(pattern, host, found)) return false;
+    struct stat info {};
+    if (found && stat(host.c_str(), &info) == 0 && attributesOf(host, info) != INVALID_FILE_ATTRIBUTES) {
+        entries.push_back(entryFor(presentedName(host.substr(host.find_last_of('/') + 1)), host, info));
+    }
+    return true;
 }
 
 HANDLE failFind(DWORD error) {
@@ -96,27 +138,21 @@ HANDLE FindFirstFileA(LPCSTR fileName, WIN32_FIND_DATAA* findData) {
     const std::string pattern = fileName;
     const size_t cut = pattern.find_last_of("\\/");
     if (cut == std::string::npos) return failFind(ERROR_PATH_NOT_FOUND);
-    const std::string namePart = pattern.substr(cut + 1);
+    ListRequest request{"", pattern.substr(cut + 1), pattern.substr(0, cut + 1)};
 
-    std::string folder;
     bool folderExists = false;
-    if (!resolvePath(pattern.substr(0, cut + 1), folder, folderExists)) return failFind(GetLastError());
-    if (!folderExists || !(attributesOf(folder) & FILE_ATTRIBUTE_DIRECTORY)) {
+    if (!resolvePath(request.windowsFolder, request.folder, folderExists)) return failFind(GetLastError());
+    const DWORD folderAttributes = folderExists ? attributesOf(request.folder) : INVALID_FILE_ATTRIBUTES;
+    if (folderAttributes == INVALID_FILE_ATTRIBUTES || !(folderAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
         return failFind(ERROR_PATH_NOT_FOUND);
     }
-    if (namePart.empty()) return failFind(ERROR_FILE_NOT_FOUND);
+    if (request.pattern.empty()) return failFind(ERROR_FILE_NOT_FOUND);
 
     Listing listing;
-    if (hasWildcard(namePart)) {
-        listing.entries = listFolder(folder, namePart);
-    } else {
-        std::string host;
-        bool found = false;
-        if (!resolvePath(pattern, host, found)) return failFind(GetLastError());
-        const DWORD attributes = found ? attributesOf(host) : INVALID_FILE_ATTRIBUTES;
-        if (attributes != INVALID_FILE_ATTRIBUTES) {
-            listing.entries.push_back(entryFor(host.substr(host.find_last_of('/') + 1), host, attributes));
-        }
+    if (hasWildcard(request.pattern)) {
+        if (!listFolder(request, listing.entries)) return failFind(ERROR_ACCESS_DENIED);
+    } else if (!listOne(pattern, listing.entries)) {
+        return failFind(GetLastError());
     }
     if (listing.entries.empty()) return failFind(ERROR_FILE_NOT_FOUND);
 

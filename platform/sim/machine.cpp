@@ -50,7 +50,9 @@ bool mapDrive(char letter, const std::string& hostDir, UINT driveType) {
     if (index < 0 || stat(hostDir.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) return false;
     std::string root = hostDir;
     while (root.size() > 1 && root.back() == '/') root.pop_back();
-    machine().drives[index] = Drive{root, driveType};
+    const std::string realRoot = realHostPath(root);
+    if (realRoot.empty()) return false;
+    machine().drives[index] = Drive{root, realRoot, driveType};
     return true;
 }
 

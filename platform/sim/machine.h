@@ -9,6 +9,7 @@
 #define QUORVANE_PLATFORM_SIM_MACHINE_H
 
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "win32api.h"
@@ -16,7 +17,8 @@
 namespace sim {
 
 // Puts the machine back as it was at power-on: no drives, no windows, an
-// empty message queue, the clock at zero, no attribute overrides.
+// empty message queue, the clock at zero, no attribute overrides, no
+// handler or hooks, nothing reported yet.
 void reset();
 
 // Presents the host folder `hostDir` as drive `letter` (A to Z, either case)
@@ -25,26 +27,48 @@ void reset();
 bool mapDrive(char letter, const std::string& hostDir, UINT driveType = DRIVE_FIXED);
 
 // The host path behind a Windows path, resolved the way the machine resolves
-// it (case-insensitively, component by component). Empty when the drive is
-// not mapped or a folder on the way does not exist; a missing last component
-// keeps the spelling it was given.
+// it, component by component: a presented name (see names.h) stands for the
+// host name it presents, an exact host name comes first, then the name
+// without trailing dots and spaces, then any name that differs only in
+// letter case. Empty when the drive is not mapped, a folder on the way does
+// not exist, or a link on the way may not be followed; a missing last
+// component keeps the spelling it was given (decoded when it is a presented
+// name, never trimmed).
 std::string hostPathOf(const std::string& windowsPath);
 
 // Marks a file as held open without sharing by a running program: opening,
 // deleting and renaming it then fail with a sharing violation.
 void setFileInUse(const std::string& windowsPath, bool inUse);
 
+// Called once per host entry that listings leave out although it is a
+// file or folder the disk holds (a link leading out of the drives or to
+// nothing, a name too long to present), with the Windows path it would
+// have had and the reason.
+using PassedOverHandler = void (*)(const char* windowsPath, const char* reason);
+void setPassedOverHandler(PassedOverHandler handler);
+
+// Test hook: called by _open and CreateFileA with the host path they are
+// about to open, once the name is resolved, so that a test can change what
+// lies there in between.
+void setBeforeOpenHook(std::function<void(const std::string& hostPath)> hook);
+
+// Test hook: reading a descriptor that _open gives for this file fails with
+// -1 and errno EIO, as on a disk with a bad sector.
+void setUnreadable(const std::string& windowsPath, bool unreadable);
+
 // Total of all Sleep calls since reset, in milliseconds.
 uint64_t sleptMilliseconds();
 
-// Counts of the C runtime file calls since reset, so that tests can see how
-// much work a check did on a file.
+// Counts of the C runtime file calls since reset, and of the host folders
+// read (by listings and by name lookups), so that tests can see how much
+// work a check did.
 struct FileCallCounts {
     unsigned opens = 0;
     unsigned lengthQueries = 0;
     unsigned seeks = 0;
     unsigned reads = 0;
     unsigned closes = 0;
+    unsigned folderReads = 0;
 };
 FileCallCounts fileCallCounts();
 

@@ -1,11 +1,12 @@
 // Path resolution and name matching of the simulated machine: Windows paths
-// on mapped drives, compared without regard to letter case, and the system's
-// wildcard rules.
-#include <dirent.h>
+// on mapped drives, the exact host name first and then the system's own
+// leniency (trailing dots and spaces, letter case), and its wildcard rules.
 #include <sys/stat.h>
 
 #include <cctype>
+#include <map>
 
+#include "names.h"
 #include "sim_state.h"
 
 namespace sim {
@@ -19,39 +20,80 @@ bool isDirectory(const std::string& host) {
     return stat(host.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
-bool exists(const std::string& host) {
-    struct stat info {};
-    return stat(host.c_str(), &info) == 0;
-}
-
 // The system drops trailing dots and spaces from a path component.
 std::string trimComponent(const std::string& component) {
-    if (component == "." || component == "..") return component;
     size_t end = component.size();
     while (end > 0 && (component[end - 1] == '.' || component[end - 1] == ' ')) --end;
     return component.substr(0, end);
 }
 
-// Finds the host entry of `folder` that a Windows name denotes: the exact
-// spelling first, then any spelling that differs only in letter case.
-bool findEntry(const std::string& folder, const std::string& name, std::string& found) {
-    if (exists(folder + "/" + name)) {
-        found = name;
-        return true;
+// The names of the host folders read during one resolution, so that none
+// is read twice.
+using FoldersRead = std::map<std::string, std::vector<std::string>>;
+
+const std::vector<std::string>& namesIn(const std::string& folder, FoldersRead& read) {
+    auto it = read.find(folder);
+    if (it == read.end()) {
+        std::vector<std::string> names;
+        readFolder(folder, names); // one that cannot be read has no names
+        it = read.emplace(folder, std::move(names)).first;
     }
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) return false;
-    const std::string wanted = upperCase(name);
+    return it->second;
+}
+
+// The host name in `folder` whose presented name is `wanted` but for letter
+// case; of several, the one a listing gives first.
+bool findIgnoringCase(const std::string& folder, const std::string& wanted, FoldersRead& read, std::string& found) {
+    const std::string key = upperCase(wanted);
+    std::string firstShown;
     bool matched = false;
-    while (dirent* entry = readdir(dir)) {
-        if (upperCase(entry->d_name) == wanted) {
-            found = entry->d_name;
-            matched = true;
-            break;
+    for (const std::string& name : namesIn(folder, read)) {
+        const std::string shown = presentedName(name);
+        if (upperCase(shown) != key || (matched && shown >= firstShown)) continue;
+        found = name;
+        firstShown = shown;
+        matched = true;
+    }
+    return matched;
+}
+
+enum class Lookup { found, missing, skip };
+
+// Finds the host entry of `folder` that one Windows path component denotes:
+// the host name a presented name stands for; else the exact spelling; else
+// the spelling without trailing dots and spaces; else that one in any letter
+// case. Only the last step reads the folder. `name` is the host name found,
+// or the one to create when nothing is.
+Lookup lookUp(const std::string& folder, const std::string& part, FoldersRead& read, std::string& name,
+              HostEntry& entry) {
+    std::string decoded;
+    if (part.find('<') != std::string::npos && decodePresentedName(part, decoded)) {
+        name = decoded;
+        entry = examineEntry(folder + "/" + name);
+        return entry.kind == EntryKind::missing ? Lookup::missing : Lookup::found;
+    }
+    name = part;
+    entry = examineEntry(folder + "/" + name);
+    if (entry.kind != EntryKind::missing) return Lookup::found;
+    const std::string trimmed = trimComponent(part);
+    if (trimmed.empty()) return Lookup::skip; // "..." and the like name the folder itself
+    if (trimmed != part) {
+        entry = examineEntry(folder + "/" + trimmed);
+        if (entry.kind != EntryKind::missing) {
+            name = trimmed;
+            return Lookup::found;
         }
     }
-    closedir(dir);
-    return matched;
+    if (findIgnoringCase(folder, trimmed, read, name)) {
+        entry = examineEntry(folder + "/" + name);
+        if (entry.kind != EntryKind::missing) return Lookup::found;
+    }
+    name = part;
+    return Lookup::missing;
+}
+
+bool isFollowable(const HostEntry& entry) {
+    return entry.kind != EntryKind::linkOut && entry.kind != EntryKind::linkNowhere;
 }
 
 std::vector<std::string> splitComponents(const std::string& rest) {
@@ -69,48 +111,64 @@ std::vector<std::string> splitComponents(const std::string& rest) {
     return parts;
 }
 
+std::string joined(const std::string& root, const std::vector<std::string>& names) {
+    std::string path = root;
+    for (const std::string& name : names) path += "/" + name;
+    return path;
+}
+
 bool fail(DWORD error) {
     SetLastError(error);
     return false;
+}
+
+const Drive* driveOf(const std::string& windowsPath) {
+    if (windowsPath.size() < 2 || windowsPath[1] != ':') return nullptr;
+    const int upper = std::toupper(static_cast<unsigned char>(windowsPath[0]));
+    if (upper < 'A' || upper > 'Z') return nullptr;
+    const Drive& drive = machine().drives[upper - 'A'];
+    return drive.hostRoot.empty() ? nullptr : &drive;
 }
 
 } // namespace
 
 bool resolvePath(const std::string& windowsPath, std::string& host, bool& existsOut) {
     if (windowsPath.size() >= MAX_PATH) return fail(ERROR_FILENAME_EXCED_RANGE);
-    if (windowsPath.size() < 2 || windowsPath[1] != ':') return fail(ERROR_PATH_NOT_FOUND);
-    const int upper = std::toupper(static_cast<unsigned char>(windowsPath[0]));
-    if (upper < 'A' || upper > 'Z') return fail(ERROR_PATH_NOT_FOUND);
-    const Drive& drive = machine().drives[upper - 'A'];
-    if (drive.hostRoot.empty()) return fail(ERROR_PATH_NOT_FOUND);
+    const Drive* drive = driveOf(windowsPath);
+    if (drive == nullptr) return fail(ERROR_PATH_NOT_FOUND);
 
     std::vector<std::string> stack; // host names below the root
     const std::vector<std::string> parts = splitComponents(windowsPath.substr(2));
+    FoldersRead read;
     existsOut = true;
     for (size_t i = 0; i < parts.size(); ++i) {
-        const std::string part = trimComponent(parts[i]);
-        const bool last = i + 1 == parts.size();
+        const std::string& part = parts[i];
         if (part.empty() || part == ".") continue;
         if (part == "..") {
             if (!stack.empty()) stack.pop_back();
             continue;
         }
-        std::string folder = drive.hostRoot;
-        for (const std::string& name : stack) folder += "/" + name;
+        const std::string folder = joined(drive->hostRoot, stack);
         if (!isDirectory(folder)) return fail(ERROR_PATH_NOT_FOUND);
-        std::string found;
-        if (findEntry(folder, part, found)) {
-            stack.push_back(found);
-        } else if (last) {
-            stack.push_back(part);
-            existsOut = false;
-        } else {
-            return fail(ERROR_PATH_NOT_FOUND);
-        }
+        std::string name;
+        HostEntry entry;
+        const Lookup result = lookUp(folder, part, read, name, entry);
+        if (result == Lookup::skip) continue;
+        if (result == Lookup::missing && i + 1 != parts.size()) return fail(ERROR_PATH_NOT_FOUND);
+        if (result == Lookup::found && !isFollowable(entry)) return fail(ERROR_ACCESS_DENIED);
+        existsOut = result == Lookup::found;
+        stack.push_back(name);
     }
-    host = drive.hostRoot;
-    for (const std::string& name : stack) host += "/" + name;
+    host = joined(drive->hostRoot, stack);
     return true;
+}
+
+bool resolveExisting(LPCSTR path, std::string& host) {
+    bool found = false;
+    if (path == nullptr) return fail(ERROR_INVALID_PARAMETER);
+    if (!resolvePath(path, host, found)) return false;
+    if (!found) SetLastError(ERROR_FILE_NOT_FOUND);
+    return found;
 }
 
 // '*' stands for any run of characters and '?' for any one; letters match
@@ -143,26 +201,6 @@ bool wildcardMatch(const std::string& pattern, const std::string& name) {
     }
     while (p < pattern.size() && pattern[p] == '*') ++p;
     return p == pattern.size();
-}
-
-DWORD attributesOf(const std::string& host) {
-    struct stat info {};
-    // Pipes, sockets and devices have no Windows counterpart: they are not
-    // there for the machine, and so can never block a reader.
-    if (stat(host.c_str(), &info) != 0 || !(S_ISREG(info.st_mode) || S_ISDIR(info.st_mode))) {
-        return INVALID_FILE_ATTRIBUTES;
-    }
-    const Machine& m = machine();
-    const auto stored = m.attributeBits.find(host);
-    DWORD attributes = 0;
-    if (S_ISDIR(info.st_mode)) {
-        attributes = FILE_ATTRIBUTE_DIRECTORY;
-        if (stored != m.attributeBits.end()) attributes |= stored->second;
-        return attributes;
-    }
-    attributes = stored != m.attributeBits.end() ? stored->second : FILE_ATTRIBUTE_ARCHIVE;
-    if ((info.st_mode & S_IWUSR) == 0) attributes |= FILE_ATTRIBUTE_READONLY;
-    return attributes == 0 ? FILE_ATTRIBUTE_NORMAL : attributes;
 }
 
 } // namespace sim

@@ -2,7 +2,10 @@
 #ifndef QUORVANE_PLATFORM_SIM_SIM_STATE_H
 #define QUORVANE_PLATFORM_SIM_SIM_STATE_H
 
+#include <sys/stat.h>
+
 #include <deque>
+#include <functional>
 #include <map>
 #include <memory>
 #include <set>
@@ -25,6 +28,7 @@ constexpr uintptr_t handleStep = 4;
 
 struct Drive {
     std::string hostRoot; // empty: no drive with this letter
+    std::string realRoot; // hostRoot with every link resolved
     UINT type = DRIVE_NO_ROOT_DIR;
 };
 
@@ -55,6 +59,11 @@ struct Machine {
     std::map<uintptr_t, Listing> listings;   // by handle value
     std::map<uintptr_t, FileObject> objects; // by handle value
     uintptr_t nextHandle = firstHandleValue;
+    PassedOverHandler passedOverHandler = nullptr;
+    std::set<std::string> passedOverReported; // host paths
+    std::function<void(const std::string&)> beforeOpen;
+    std::set<std::string> unreadableFiles; // host paths
+    std::set<int> unreadableDescriptors;
 };
 
 // Mints a new handle value; never 0 and never INVALID_HANDLE_VALUE.
@@ -65,11 +74,59 @@ Machine& machine();
 // Folds ASCII letters to upper case, as the file system compares names.
 std::string upperCase(const std::string& text);
 
-// Resolves a Windows path to a host path. Returns false (and sets the last
-// error) when the drive is unknown or a folder on the way is missing. When
-// only the last component is missing, `exists` is false and `host` ends in
-// the name as given.
+// What a host entry is for the machine.
+enum class EntryKind {
+    missing,     // nothing there
+    file,        // a regular file, or a link inside the drives to one
+    folder,      // a folder, or a link inside the drives to one
+    other,       // a pipe, socket or device: no Windows counterpart
+    linkOut,     // a link leading out of every drive
+    linkNowhere, // a link to nothing, or round in a loop
+};
+
+struct HostEntry {
+    EntryKind kind = EntryKind::missing;
+    struct stat info {}; // of the entry, or of what a followed link leads to
+};
+
+// Looks at one host path without following a link blindly.
+HostEntry examineEntry(const std::string& host);
+
+// The host path with every link resolved; empty when it leads nowhere.
+std::string realHostPath(const std::string& host);
+
+// Opens a host path for reading once the before-open hook has run, and
+// gives the facts of what was opened. Anything but a regular file or a
+// folder is closed again at once. -1 when nothing fit to read was opened.
+int openHost(const std::string& host, struct stat& info);
+
+// The names in a host folder but "." and "..", counted as a folder read.
+// False when the folder cannot be opened.
+bool readFolder(const std::string& folder, std::vector<std::string>& names);
+
+// Reasons a listing gives for leaving out an entry the disk holds.
+extern const char* const reasonLinkOut;
+extern const char* const reasonLinkNowhere;
+extern const char* const reasonNameTooLong;
+
+// Tells the passed-over handler, once per host path.
+void reportPassedOver(const std::string& host, const std::string& windowsPath, const char* reason);
+
+// Runs the before-open test hook, if one is set.
+void runBeforeOpenHook(const std::string& host);
+
+// Resolves a Windows path to a host path (see hostPathOf for the rules).
+// Returns false (and sets the last error) when the drive is unknown, a
+// folder on the way is missing (ERROR_PATH_NOT_FOUND) or a link on the way
+// or at the end may not be followed (ERROR_ACCESS_DENIED). When only the
+// last component is missing, `exists` is false and `host` ends in the name
+// as given (decoded when it is a presented name). A last component that is
+// a link stays the link itself in `host`.
 bool resolvePath(const std::string& windowsPath, std::string& host, bool& exists);
+
+// resolvePath for a path that must exist: sets ERROR_FILE_NOT_FOUND when
+// only its last component is missing.
+bool resolveExisting(LPCSTR path, std::string& host);
 
 // True when `host` names the root folder of a mapped drive.
 bool isDriveRoot(const std::string& host);
@@ -80,6 +137,8 @@ bool wildcardMatch(const std::string& pattern, const std::string& name);
 // The attributes a listing or GetFileAttributesA reports for a host path;
 // INVALID_FILE_ATTRIBUTES when it does not exist.
 DWORD attributesOf(const std::string& host);
+// The same from facts already looked up (the host path finds the stored bits).
+DWORD attributesOf(const std::string& host, const struct stat& info);
 
 } // namespace sim
 

@@ -1,0 +1,98 @@
+// What the machine makes of the host entries behind its drives: which kind
+// each one is, whether a link may be followed, the names in a folder, and
+// the one way it opens anything.
+//
+// A link is followed only when what it leads to lies inside one of the
+// mapped drives, so that nothing outside the folders the machine was given
+// can be reached through it.
+#include <dirent.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <memory>
+
+#include "sim_state.h"
+
+namespace sim {
+
+namespace {
+
+struct FreeWithFree {
+    void operator()(char* text) const { free(text); }
+};
+
+// True when `path` is `root` or lies below it, comparing whole components.
+bool isWithin(const std::string& path, const std::string& root) {
+    if (root == "/") return !path.empty() && path[0] == '/';
+    if (path.compare(0, root.size(), root) != 0) return false;
+    return path.size() == root.size() || path[root.size()] == '/';
+}
+
+bool isInsideADrive(const std::string& realPath) {
+    for (const Drive& drive : machine().drives) {
+        if (!drive.realRoot.empty() && isWithin(realPath, drive.realRoot)) return true;
+    }
+    return false;
+}
+
+EntryKind kindOf(mode_t mode) {
+    if (S_ISREG(mode)) return EntryKind::file;
+    if (S_ISDIR(mode)) return EntryKind::folder;
+    return EntryKind::other;
+}
+
+// A link: what it leads to, if that lies inside the drives.
+HostEntry examineLink(const std::string& host) {
+    HostEntry entry;
+    const std::string target = realHostPath(host);
+    if (target.empty() || stat(target.c_str(), &entry.info) != 0) {
+        entry.kind = EntryKind::linkNowhere;
+    } else if (!isInsideADrive(target)) {
+        entry.kind = EntryKind::linkOut;
+    } else {
+        entry.kind = kindOf(entry.info.st_mode);
+    }
+    return entry;
+}
+
+} // namespace
+
+std::string realHostPath(const std::string& host) {
+    const std::unique_ptr<char, FreeWithFree> resolved(realpath(host.c_str(), nullptr));
+    return resolved ? std::string(resolved.get()) : std::string();
+}
+
+HostEntry examineEntry(const std::string& host) {
+    HostEntry entry;
+    if (lstat(host.c_str(), &entry.info) != 0) return entry;
+    if (S_ISLNK(entry.info.st_mode)) return examineLink(host);
+    entry.kind = kindOf(entry.info.st_mode);
+    return entry;
+}
+
+int openHost(const std::string& host, struct stat& info) {
+    runBeforeOpenHook(host);
+    // Never blocks on a pipe and never makes a terminal the controlling one.
+    const int fd = ::open(host.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return -1;
+    if (fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISDIR(info.st_mode))) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+bool readFolder(const std::string& folder, std::vector<std::string>& names) {
+    ++machine().fileCalls.folderReads;
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) return false;
+    while (const dirent* item = readdir(dir)) {
+        const std::string name = item->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(dir);
+    return true;
+}
+
+} // namespace sim

@@ -1,0 +1,39 @@
+// What the machine tells its user about entries it leaves out, and the
+// hooks through which tests change the host between two calls.
+#include "sim_state.h"
+
+namespace sim {
+
+const char* const reasonLinkOut = "link leads out of the drives";
+const char* const reasonLinkNowhere = "link leads nowhere";
+const char* const reasonNameTooLong = "name too long";
+
+void setPassedOverHandler(PassedOverHandler handler) { machine().passedOverHandler = handler; }
+
+// A walk lists every folder twice (files, then subfolders); the user hears
+// of each entry once.
+void reportPassedOver(const std::string& host, const std::string& windowsPath, const char* reason) {
+    Machine& m = machine();
+    if (m.passedOverHandler == nullptr || !m.passedOverReported.insert(host).second) return;
+    m.passedOverHandler(windowsPath.c_str(), reason);
+}
+
+void setBeforeOpenHook(std::function<void(const std::string& hostPath)> hook) {
+    machine().beforeOpen = std::move(hook);
+}
+
+void runBeforeOpenHook(const std::string& host) {
+    if (machine().beforeOpen) machine().beforeOpen(host);
+}
+
+void setUnreadable(const std::string& windowsPath, bool unreadable) {
+    const std::string host = hostPathOf(windowsPath);
+    if (host.empty()) return;
+    if (unreadable) {
+        machine().unreadableFiles.insert(host);
+    } else {
+        machine().unreadableFiles.erase(host);
+    }
+}
+
+} // namespace sim
