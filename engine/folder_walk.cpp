@@ -4,6 +4,7 @@
 
 #include <string.h>
 
+#include "entry_name.h"
 #include "folder_identity.h"
 #include "not_scanned.h"
 #include "scan_state.h"
@@ -116,7 +117,7 @@ int visitFileEntry(const char* pattern, const WIN32_FIND_DATAA& found) {
     } else {
         size_t folderLength = 0;
         if (!folderPartLength(pattern, folderLength)) return walkBadPattern;
-        if (!buildPath(path, pattern, folderLength, found.cFileName, "")) {
+        if (!buildPath(path, pattern, folderLength, reachableName(found), "")) {
             // A folder is passed over in the subfolder pass, and said to be there.
             if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
                 notePathTooLong(pattern, folderLength, found.cFileName);
@@ -138,7 +139,7 @@ int visitFolderEntry(const char* pattern, const WIN32_FIND_DATAA& found) {
     size_t folderLength = 0;
     if (!folderPartLength(pattern, folderLength)) return walkBadPattern;
     char subfolderPattern[MAX_PATH];
-    if (!buildPath(subfolderPattern, pattern, folderLength, found.cFileName, allEntries)) {
+    if (!buildPath(subfolderPattern, pattern, folderLength, reachableName(found), allEntries)) {
         notePathTooLong(pattern, folderLength, found.cFileName);
         return keepWalking;
     }
