@@ -1,0 +1,116 @@
+// Symbolic links on a host disk: followed only where they stay inside the
+// folders given as drives.
+#include <gtest/gtest.h>
+
+#include <errno.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "engine_test.h"
+#include "host_tree.h"
+#include "machine.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using hosttree::contentThrough;
+using hosttree::hostContent;
+using hosttree::OutsideFolder;
+using hosttree::PassedOverRecord;
+
+// Links on the host disk: followed only where they stay inside the drives.
+class SimLinks : public EngineTest {
+protected:
+    SimLinks() {
+        folder.writeFile("real/inside.txt", "inside");
+        hosttree::makeFifo(folder.hostPath("real/pipe"));
+        folder.makeFolder("links");
+        fs::create_directory_symlink("../real", folder.hostPath("links/in"));
+    }
+    void link(const std::string& target, const std::string& name) const {
+        fs::create_symlink(target, folder.hostPath("links/" + name));
+    }
+    std::string links(const std::string& rest = "") const { return folder.path("links") + "\\" + rest; }
+};
+
+TEST_F(SimLinks, ALinkInsideTheDriveIsListedEnteredAndDeletedItself) {
+    link("../real/inside.txt", "file");
+    link("../real/pipe", "pipe");
+    WIN32_FIND_DATAA found;
+    HANDLE listing = FindFirstFileA(links("in").c_str(), &found);
+    ASSERT_NE(listing, INVALID_HANDLE_VALUE);
+    FindClose(listing);
+    EXPECT_TRUE(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+    EXPECT_EQ(listNames(links("*")), (std::vector<std::string>{".", "..", "file", "in"}));
+    EXPECT_EQ(listNames(links("in\\*")), (std::vector<std::string>{".", "..", "inside.txt"}));
+    EXPECT_EQ(contentThrough(links("in\\inside.txt")), "inside");
+    EXPECT_EQ(contentThrough(links("file")), "inside");
+    ASSERT_TRUE(DeleteFileA(links("file").c_str()));
+    EXPECT_FALSE(fs::is_symlink(folder.hostPath("links/file")));
+    ASSERT_TRUE(RemoveDirectoryA(links("in").c_str()));
+    EXPECT_FALSE(fs::is_symlink(folder.hostPath("links/in")));
+    EXPECT_EQ(hostContent(folder.hostPath("real/inside.txt")), "inside");
+}
+
+TEST_F(SimLinks, ALinkOutOfTheDrivesIsReportedOnceAndNeverFollowed) {
+    OutsideFolder outside;
+    std::ofstream(outside.path() + "/keep.txt") << "keep";
+    // Beside the drive and sharing its name's start, but not inside it.
+    const std::string driveRoot = fs::path(folder.hostPath()).parent_path().string();
+    OutsideFolder sibling(driveRoot + "-sibling");
+    link(outside.path(), "out");
+    link(outside.path() + "/keep.txt", "outfile");
+    link("/", "root");
+    link(sibling.path(), "sibling");
+    PassedOverRecord record;
+    EXPECT_EQ(listNames(links("*")), (std::vector<std::string>{".", "..", "in"}));
+    EXPECT_EQ(listNames(links("*.*")), (std::vector<std::string>{".", "..", "in"}));
+    const char* const reason = "link leads out of the drives";
+    EXPECT_EQ(record.items(), (std::vector<PassedOverRecord::Item>{{links("out"), reason},
+                                                                     {links("outfile"), reason},
+                                                                     {links("root"), reason},
+                                                                     {links("sibling"), reason}}));
+    EXPECT_EQ(_open(links("out\\keep.txt").c_str(), _O_RDONLY | _O_BINARY), -1);
+    EXPECT_EQ(_open(links("outfile").c_str(), _O_RDONLY | _O_BINARY), -1);
+    EXPECT_EQ(GetFileAttributesA(links("root\\etc").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(DeleteFileA(links("out\\keep.txt").c_str()));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(DeleteFileA(links("outfile").c_str()));
+    EXPECT_FALSE(MoveFileA(links("out\\keep.txt").c_str(), links("taken.txt").c_str()));
+    EXPECT_FALSE(MoveFileA(links("in\\inside.txt").c_str(), links("out\\moved.txt").c_str()));
+    EXPECT_EQ(CreateFileA(links("out").c_str(), 0, 0, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(hostContent(outside.path() + "/keep.txt"), "keep");
+    EXPECT_FALSE(fs::exists(outside.path() + "/moved.txt"));
+    EXPECT_TRUE(folder.exists("real/inside.txt"));
+}
+
+TEST_F(SimLinks, ALinkToAnotherDriveIsFollowed) {
+    OutsideFolder other;
+    std::ofstream(other.path() + "/there.txt") << "there";
+    link(other.path(), "other");
+    ASSERT_TRUE(sim::mapDrive('D', other.path()));
+    EXPECT_EQ(listNames(links("*")), (std::vector<std::string>{".", "..", "in", "other"}));
+    EXPECT_EQ(contentThrough(links("other\\there.txt")), "there");
+}
+
+TEST_F(SimLinks, ALinkToNothingIsReportedAsLeadingNowhere) {
+    link("missing", "gone");
+    link("loop", "loop");
+    PassedOverRecord record;
+    EXPECT_EQ(listNames(links("*")), (std::vector<std::string>{".", "..", "in"}));
+    const char* const reason = "link leads nowhere";
+    EXPECT_EQ(record.items(),
+              (std::vector<PassedOverRecord::Item>{{links("gone"), reason}, {links("loop"), reason}}));
+    EXPECT_EQ(GetFileAttributesA(links("gone").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(MoveFileA(links("in\\inside.txt").c_str(), links("gone").c_str()));
+    EXPECT_TRUE(folder.exists("real/inside.txt"));
+}
+
+} // namespace
