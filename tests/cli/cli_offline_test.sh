@@ -1,0 +1,246 @@
+#!/usr/bin/env bash
+# The native quorvane-scan as a rescue system runs it on a mounted Windows
+# disk: it stays inside the folders it was given, sees every file whatever
+# its name, says when it could not scan something, and keeps its record of
+# every change even when it is stopped or killed.
+# usage: tests/cli/cli_offline_test.sh PATH/TO/quorvane-scan PATH/TO/make-samples
+set -uo pipefail
+
+scan=${1:?usage: cli_offline_test.sh PATH/TO/quorvane-scan PATH/TO/make-samples}
+make_samples=${2:?usage: cli_offline_test.sh PATH/TO/quorvane-scan PATH/TO/make-samples}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd -P)
+# shellcheck source=tests/cli/lib.sh
+. "$here/lib.sh"
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/qv-offline.XXXXXX")
+trap 'chmod -R u+rwx "$work" 2>/dev/null; rm -rf "$work"' EXIT
+chmod 755 "$work"
+"$make_samples" "$work/samples" >/dev/null
+sample() { cp "$work/samples/sample$1.exe" "$2"; } # NN DEST
+
+# Root is not stopped by permission bits: those checks run the scanner as
+# "nobody", on a copy of it that nobody can reach.
+unprivileged=()
+if [ "$(id -u)" -eq 0 ]; then
+    mkdir "$work/bin"
+    cp "$scan" "$work/bin/"
+    chmod -R 755 "$work/bin"
+    scan="$work/bin/$(basename "$scan")"
+    unprivileged=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
+fi
+own() { [ "$(id -u)" -ne 0 ] || chown -R 65534:65534 "$@"; } # what the unprivileged scan may change
+
+# --- links that lead out of the drives ---------------------------------------
+mkdir -p "$work/outside" "$work/links/inside"
+sample 03 "$work/outside/victim.exe"
+ln -s "$work/outside" "$work/links/out"
+ln -s "$work/outside/victim.exe" "$work/links/victim.exe"
+ln -s / "$work/links/root"
+ln -s nowhere "$work/links/dangling"
+"$scan" --quiet "$work/links" >"$work/out" 2>"$work/err"
+expect_status "links out: not sure, so exit 2" 2 $?
+expect_same "links out: nothing detected or removed" "$work/out" <<'EOS'
+Scanning statistics
+------------------------------
+Total files scanned		:  0
+Total files infected		:  0
+Total files removed		:  0
+EOS
+expect_same "links out: the file outside survives" <(cmp "$work/samples/sample03.exe" "$work/outside/victim.exe" && echo same) <<<"same"
+expect_grep "links out: a folder link is named" '^quorvane-scan: not scanned: C:\\out: link leads out of the drives$' "$work/err"
+expect_grep "links out: a file link is named" '^quorvane-scan: not scanned: C:\\victim.exe: link leads out of the drives$' "$work/err"
+expect_grep "links out: a link to / is named" '^quorvane-scan: not scanned: C:\\root: link leads out of the drives$' "$work/err"
+expect_grep "links out: a dangling link is named" '^quorvane-scan: not scanned: C:\\dangling: link leads nowhere$' "$work/err"
+expect_grep "links out: counted at the end" '^quorvane-scan: 4 items could not be scanned$' "$work/err"
+
+# --- links inside the drives --------------------------------------------------
+mkdir -p "$work/inner/real" "$work/inner/second"
+sample 05 "$work/inner/real/s.exe"
+ln -s real "$work/inner/alias"
+ln -s .. "$work/inner/real/up"
+ln -s "$work/inner/real" "$work/inner/second/across"
+"$scan" --quiet --choice leave "$work/inner" >"$work/out" 2>"$work/err"
+expect_status "links inside: found, exit 1" 1 $?
+expect_status "links inside: each way in is walked once" 3 "$(grep -c 's.exe     W32/Karvex' "$work/out")"
+expect_grep "links inside: through the link" '^C:\\alias\\s.exe     ' "$work/out"
+expect_grep "links inside: through an absolute link" '^C:\\second\\across\\s.exe     ' "$work/out"
+expect_same "links inside: no complaint" "$work/err" <<<"Scanning completed"
+mkdir -p "$work/other"
+ln -s "$work/other" "$work/inner/to-d"
+sample 06 "$work/other/d.exe"
+"$scan" --quiet --choice leave "$work/inner" --drive "D=$work/other" >"$work/out" 2>"$work/err"
+expect_grep "a link into another given drive is followed" '^C:\\to-d\\d.exe     ' "$work/out"
+rm "$work/inner/to-d"
+
+# --- names a Windows disk can hold and Win32 cannot ---------------------------
+# host name, and the name the scan shows and acts on
+awkward_names=(
+    "dot.exe." "dot.exe."
+    "space.exe " "space.exe "
+    "co:lon.exe" "co:lon.exe"
+    "pi|pe.exe" "pi|pe.exe"
+    'quo"te.exe' 'quo"te.exe'
+    'back\slash.exe' 'back<5C>slash.exe'
+    $'line\nfeed.exe' 'line<0A>feed.exe'
+    $'ta\tb.exe' 'ta<09>b.exe'
+    $'\xff\xfe.exe' $'\xff\xfe.exe'
+)
+awkward_tree() { # DIR
+    mkdir -p "$1"
+    local i
+    for ((i = 0; i < ${#awkward_names[@]}; i += 2)); do sample "$(printf '%02d' $((i / 2 + 10)))" "$1/${awkward_names[i]}"; done
+    printf 'clean\n' >"$1/readme.txt"
+}
+host_names() { (cd "$1" && find . -mindepth 1 -printf '%P\0' | LC_ALL=C sort -z | od -An -c); }
+expected_names() { printf '%s\0' "$@" | LC_ALL=C sort -z | od -An -c; } # NAMES...
+for choice in leave delete rename; do
+    awkward_tree "$work/awk-$choice"
+    "$scan" --quiet --choice "$choice" "$work/awk-$choice" >"$work/out" 2>"$work/err"
+    expect_status "awkward names, $choice: found, exit 1" 1 $?
+    expect_status "awkward names, $choice: one line per action and the statistics" 15 "$(wc -l <"$work/out")"
+    expect_grep "awkward names, $choice: nine infected" "infected		:  9$" "$work/out"
+    for ((i = 0; i < ${#awkward_names[@]}; i += 2)); do
+        shown=${awkward_names[i + 1]}
+        if ! grep -qF "C:\\$shown     W32/Karvex." "$work/out"; then fail "awkward names, $choice: $(printf %q "$shown") reported"; fi
+    done
+    expect_same "awkward names, $choice: nothing said on standard error" "$work/err" <<<"Scanning completed"
+done
+host_originals=()
+for ((i = 0; i < ${#awkward_names[@]}; i += 2)); do host_originals+=("${awkward_names[i]}"); done
+expect_same "awkward names, leave: the tree is as it was" <(host_names "$work/awk-leave") \
+    <<<"$(expected_names readme.txt "${host_originals[@]}")"
+expect_same "awkward names, delete: only the clean file is left" <(host_names "$work/awk-delete") \
+    <<<"$(expected_names readme.txt)"
+expect_same "awkward names, rename: each renamed beside itself" <(host_names "$work/awk-rename") \
+    <<<"$(expected_names readme.txt "dot.exe.V" "space.Vxe " "co:lon.Vxe" "pi|pe.Vxe" 'quo"te.Vxe' 'back\slash.Vxe' \
+        $'line\nfeed.Vxe' $'ta\tb.Vxe' $'\xff\xfe.Vxe')"
+
+# --- sub, "sub." and "sub " are three folders ---------------------------------
+mkdir -p "$work/subs/sub" "$work/subs/sub." "$work/subs/sub "
+touch "$work/subs/sub/a.txt" "$work/subs/sub./b.txt" "$work/subs/sub /c.txt"
+sample 07 "$work/subs/sub./hidden.exe"
+"$scan" --quiet "$work/subs" >"$work/out" 2>"$work/err"
+expect_status "three folders: found" 1 $?
+expect_grep "three folders: each file once" "scanned		:  4$" "$work/out"
+expect_grep "three folders: the sample in sub. is named there" '^C:\\sub.\\hidden.exe     W32/Karvex.* removed$' "$work/out"
+expect_same "three folders: only the sample is gone" <(cd "$work/subs" && find . -type f | LC_ALL=C sort) <<'EOS'
+./sub /c.txt
+./sub./b.txt
+./sub/a.txt
+EOS
+
+# --- 20,000 names ending in a dot ---------------------------------------------
+python3 - "$work/dots" <<'PY'
+import os, sys
+os.makedirs(sys.argv[1])
+for n in range(20000):
+    open(os.path.join(sys.argv[1], "f%05d." % n), "wb").close()
+PY
+"$scan" --quiet "$work/dots" >"$work/out" 2>"$work/err"
+expect_status "20,000 trailing dots: a complete clean scan" 0 $?
+expect_grep "20,000 trailing dots: every one scanned" "scanned		:  20000$" "$work/out"
+
+# --- what could not be scanned ------------------------------------------------
+over_long_tree() { # DIR: one file whose Windows path is 260 characters or more
+    local deep=$1 _
+    for _ in 1 2 3 4 5; do deep="$deep/$(printf 'd%.0s' {1..49})"; done
+    mkdir -p "$deep"
+    touch "$deep/$(printf 'f%.0s' {1..20}).txt"
+}
+over_long_tree "$work/long"
+"$scan" --quiet "$work/long" >"$work/out" 2>"$work/err"
+expect_status "over-long path: exit 2" 2 $?
+expect_grep "over-long path: named with the reason" '^quorvane-scan: not scanned: C:\\d\{49\}.*ffff\.txt: path too long$' "$work/err"
+expect_grep "over-long path: counted" '^quorvane-scan: 1 item could not be scanned$' "$work/err"
+expect_grep "over-long path: the statistics as always" "scanned		:  0$" "$work/out"
+
+mkdir -p "$work/locked/shut" "$work/locked/open"
+touch "$work/locked/open/a.txt" "$work/locked/secret.exe"
+own "$work/locked"
+chmod 000 "$work/locked/shut" "$work/locked/secret.exe"
+"${unprivileged[@]}" "$scan" --quiet "$work/locked" >"$work/out" 2>"$work/err"
+expect_status "unreadable: exit 2" 2 $?
+expect_grep "unreadable: the file is named" '^quorvane-scan: not scanned: C:\\secret.exe: cannot be opened$' "$work/err"
+expect_grep "unreadable: the folder is named" '^quorvane-scan: not scanned: C:\\shut: folder cannot be listed$' "$work/err"
+expect_grep "unreadable: the rest is scanned" "scanned		:  2$" "$work/out"
+chmod 755 "$work/locked/shut"
+
+mkdir -p "$work/ro/sub"
+sample 08 "$work/ro/sub/stuck.exe"
+chmod 444 "$work/ro/sub/stuck.exe"
+own "$work/ro"
+chmod 555 "$work/ro/sub"
+"${unprivileged[@]}" "$scan" --quiet "$work/ro" >"$work/out" 2>"$work/err"
+expect_status "failed delete: found, exit 1" 1 $?
+expect_grep "failed delete: said so" '^C:\\sub\\stuck.exe     W32/Karvex.* Unable to remove$' "$work/out"
+expect_same "failed delete: mode 444 kept" <(stat -c %a "$work/ro/sub/stuck.exe") <<<"444"
+chmod 755 "$work/ro/sub"
+
+# --- stopped, killed, or no room for the record -------------------------------
+# Many folders of filler with a sample in every tenth: a scan long enough to
+# be stopped in the middle of its deletions.
+python3 - "$work/big" "$work/samples" <<'PY'
+import os, shutil, sys
+root, samples = sys.argv[1], sys.argv[2]
+for d in range(200):
+    folder = os.path.join(root, "d%03d" % d)
+    os.makedirs(folder)
+    for f in range(100):
+        open(os.path.join(folder, "f%03d.bin" % f), "wb").close()
+    if d % 10 == 0:
+        shutil.copy(os.path.join(samples, "sample%02d.exe" % (d // 10)), os.path.join(folder, "s.exe"))
+PY
+samples_left() { (cd "$1" && find . -name s.exe | sed 's|^\./|C:\\|; s|/|\\|g' | LC_ALL=C sort); }
+stop_midway() { # SIGNAL DIR: starts a delete scan, stops it once something is removed
+    "$scan" --quiet "$2" >"$work/out" 2>"$work/err" &
+    local pid=$! tries=0
+    until grep -q ' removed$' "$work/out" 2>/dev/null || [ "$tries" -ge 500 ]; do sleep 0.01; tries=$((tries + 1)); done
+    kill "-$1" "$pid"
+    wait "$pid" 2>/dev/null
+}
+removed_lines() { sed -n 's/     W32\/Karvex.* removed$//p' "$work/out" | LC_ALL=C sort; }
+cp -a "$work/big" "$work/term"
+all_samples=$(samples_left "$work/term")
+stop_midway TERM "$work/term"
+expect_status "SIGTERM: not finished, so exit 1 for what was found" 1 $?
+expect_same "SIGTERM: the closing word says so" "$work/err" <<<"Scanning terminated"
+expect_grep "SIGTERM: the statistics are written" "^Total files removed" "$work/out"
+expect_same "SIGTERM: one line per deleted file" <(removed_lines) \
+    <<<"$(comm -23 <(echo "$all_samples") <(samples_left "$work/term"))"
+if [ "$(samples_left "$work/term" | wc -l)" -gt 0 ]; then pass "SIGTERM: stopped before the end"; else fail "SIGTERM: stopped before the end"; fi
+
+mv "$work/term" "$work/kill"
+before_kill=$(samples_left "$work/kill")
+stop_midway KILL "$work/kill"
+gone=$(comm -23 <(echo "$before_kill") <(samples_left "$work/kill"))
+unrecorded=$(comm -23 <(echo "$gone") <(removed_lines) | grep -c . || true)
+if [ "$unrecorded" -le 1 ]; then pass "SIGKILL: every deletion but the one in progress is on record"; else
+    fail "SIGKILL: $unrecorded deletions missing from standard output"
+fi
+
+cp -a "$work/big" "$work/hup"
+stop_midway HUP "$work/hup"
+expect_status "SIGHUP: stops the scan as SIGTERM does" 1 $?
+expect_same "SIGHUP: the closing word says so" "$work/err" <<<"Scanning terminated"
+expect_grep "SIGHUP: the statistics are written" "^Total files removed" "$work/out"
+
+cp -a "$work/awk-leave" "$work/full"
+"$scan" --quiet "$work/full" >/dev/full 2>"$work/err"
+expect_status "full standard output: exit 2" 2 $?
+expect_grep "full standard output: said on standard error" "cannot write to standard output: No space left on device" "$work/err"
+expect_status "full standard output: stops after the action in progress" 8 "$(find "$work/full" -name '*.exe*' -printf . | wc -c)"
+"$scan" --quiet "$work/dots" >/dev/full 2>"$work/err"
+expect_status "full standard output on a clean tree: exit 2" 2 $?
+
+# --- the command line ---------------------------------------------------------
+"$scan" --quiet --choice=leave "$work/subs" >"$work/out" 2>&1
+expect_status "--choice=leave is accepted" 0 $?
+"$scan" --choice=shred "$work/subs" >"$work/out" 2>"$work/err"
+expect_status "--choice=shred: usage error" 2 $?
+expect_grep "--choice=shred: names the value" "^quorvane-scan: --choice shred: expected delete, rename or leave$" "$work/err"
+"$scan" --yes --no "$work/subs" >"$work/out" 2>"$work/err"
+expect_status "--yes with --no: usage error" 2 $?
+expect_grep "--yes with --no: says why" "^quorvane-scan: --yes and --no cannot be given together$" "$work/err"
+expect_empty "--yes with --no: nothing scanned" "$work/out"
+
+summary
