@@ -65,15 +65,17 @@ std::string hostPathOf(const std::string& windowsPath) {
     return resolved ? host : std::string();
 }
 
-void setFileInUse(const std::string& windowsPath, bool inUse) {
+void markHostPath(std::set<std::string>& marked, const std::string& windowsPath, bool mark) {
     const std::string host = hostPathOf(windowsPath);
     if (host.empty()) return;
-    if (inUse) {
-        machine().filesInUse.insert(host);
+    if (mark) {
+        marked.insert(host);
     } else {
-        machine().filesInUse.erase(host);
+        marked.erase(host);
     }
 }
+
+void setFileInUse(const std::string& windowsPath, bool inUse) { markHostPath(machine().filesInUse, windowsPath, inUse); }
 
 uint64_t sleptMilliseconds() { return machine().clockMilliseconds; }
 

@@ -27,13 +27,7 @@ void runBeforeOpenHook(const std::string& host) {
 }
 
 void setUnreadable(const std::string& windowsPath, bool unreadable) {
-    const std::string host = hostPathOf(windowsPath);
-    if (host.empty()) return;
-    if (unreadable) {
-        machine().unreadableFiles.insert(host);
-    } else {
-        machine().unreadableFiles.erase(host);
-    }
+    markHostPath(machine().unreadableFiles, windowsPath, unreadable);
 }
 
 } // namespace sim

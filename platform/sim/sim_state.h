@@ -71,6 +71,10 @@ uintptr_t newHandleValue();
 
 Machine& machine();
 
+// Adds the host path behind windowsPath to a set of marked files, or takes
+// it out; a path that does not resolve changes nothing.
+void markHostPath(std::set<std::string>& marked, const std::string& windowsPath, bool mark);
+
 // Folds ASCII letters to upper case, as the file system compares names.
 std::string upperCase(const std::string& text);
 

@@ -12,8 +12,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd -P)
 # shellcheck source=tests/cli/lib.sh
 . "$here/lib.sh"
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/qv-offline.XXXXXX")
-trap 'chmod -R u+rwx "$work" 2>/dev/null; rm -rf "$work"' EXIT
+make_work qv-offline
 chmod 755 "$work"
 "$make_samples" "$work/samples" >/dev/null
 sample() { cp "$work/samples/sample$1.exe" "$2"; } # NN DEST

@@ -10,8 +10,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd -P)
 # shellcheck source=tests/cli/lib.sh
 . "$here/lib.sh"
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/qv-cli.XXXXXX")
-trap 'chmod -R u+rwx "$work" 2>/dev/null; rm -rf "$work"' EXIT
+make_work qv-cli
 
 # --- a clean tree of 10,000 files --------------------------------------------
 make_flat_tree "$work/ten" 100 100

@@ -40,6 +40,12 @@ for d in range(1, folders + 1):
 PY
 }
 
+# make_work NAME: a fresh folder in $work, removed (read-only parts too) on exit.
+make_work() {
+    work=$(mktemp -d "${TMPDIR:-/tmp}/$1.XXXXXX")
+    trap 'chmod -R u+rwx "$work" 2>/dev/null; rm -rf "$work"' EXIT
+}
+
 summary() {
     echo "$passed passed, $failed failed"
     [ "$failed" -eq 0 ]

@@ -3,11 +3,8 @@
 // program, the call counts).
 #include <gtest/gtest.h>
 
-#include <errno.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,10 +15,6 @@
 namespace {
 
 namespace fs = std::filesystem;
-using hosttree::contentThrough;
-using hosttree::hostContent;
-using hosttree::OutsideFolder;
-using hosttree::PassedOverRecord;
 
 using SimFiles = EngineTest;
 

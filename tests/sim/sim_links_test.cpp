@@ -2,8 +2,6 @@
 // folders given as drives.
 #include <gtest/gtest.h>
 
-#include <errno.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>

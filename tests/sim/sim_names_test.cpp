@@ -2,11 +2,10 @@
 // name a Windows path can carry, reaching exactly its own host file.
 #include <gtest/gtest.h>
 
-#include <errno.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -19,7 +18,6 @@ namespace {
 namespace fs = std::filesystem;
 using hosttree::contentThrough;
 using hosttree::hostContent;
-using hosttree::OutsideFolder;
 using hosttree::PassedOverRecord;
 
 // Host names and the names they are listed under.

@@ -5,7 +5,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -17,9 +16,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using hosttree::contentThrough;
-using hosttree::hostContent;
-using hosttree::OutsideFolder;
-using hosttree::PassedOverRecord;
 
 // Only regular files are opened, and nothing ever waits on the host.
 using SimOpening = EngineTest;
