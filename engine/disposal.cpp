@@ -1,9 +1,9 @@
 // Deleting, renaming or leaving a detected file, and the line for each.
 #include "disposal.h"
 
-#include <stdio.h>
 #include <string.h>
 
+#include "result_lines.h"
 #include "scan_state.h"
 #include "text_util.h"
 
@@ -13,29 +13,22 @@ namespace {
 // that "b.exe" becomes "b.Vxe": no longer started by the system.
 constexpr char renameMark = 'V';
 
-void reportFile(const char* format, const char* path, const char* detectionName) {
-    snprintf(scanState.lineText, lineTextSize, format, path, detectionName);
-    addResultLine();
-}
-
 // Read-only, hidden and system files are deleted too: the archive bit alone
-// replaces whatever the file had. A delete that fails anyway leaves the file
-// with the attributes it had.
-bool clearAttributesAndDelete(const char* path) {
-    const DWORD attributes = GetFileAttributesA(path);
-    if (!SetFileAttributesA(path, FILE_ATTRIBUTE_ARCHIVE)) return false;
-    if (DeleteFileA(path)) return true;
-    if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path, attributes);
-    return false;
-}
-
+// replaces whatever the file had. A file that still cannot be deleted is
+// put back as it was, reported, and queued for deletion at the next start.
 void deleteFile(const char* path, const char* detectionName) {
-    if (!clearAttributesAndDelete(path)) {
-        reportFile("%s     %s Unable to remove", path, detectionName);
+    const DWORD attributes = GetFileAttributesA(path);
+    if (!SetFileAttributesA(path, FILE_ATTRIBUTE_ARCHIVE)) {
+        reportLine(lineUnableToRemove, path, detectionName);
         return;
     }
-    ++scanState.filesRemoved;
-    reportFile("%s     %s removed", path, detectionName);
+    if (DeleteFileA(path)) {
+        ++scanState.filesRemoved;
+        reportLine(lineRemoved, path, detectionName);
+        return;
+    }
+    if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path, attributes);
+    reportLine(lineUnableToRemove, path, detectionName);
 }
 
 // The renamed path: the character after the last '.' becomes the mark. A
@@ -53,18 +46,18 @@ void renamedPath(const char* path, char (&newPath)[MAX_PATH]) {
     }
 }
 
-void renameFile(const char* path, const char* detectionName) {
+} // namespace
+
+void renameDetectedFile(const char* path, const char* detectionName) {
     char newPath[MAX_PATH];
     renamedPath(path, newPath);
     if (MoveFileA(path, newPath)) {
         ++scanState.filesRenamed;
-        reportFile("%s     %s renamed", path, detectionName);
+        reportLine(lineRenamed, path, detectionName);
     } else {
-        reportFile("%s     %s Rename failed", path, detectionName);
+        reportLine(lineRenameFailed, path, detectionName);
     }
 }
-
-} // namespace
 
 void disposeFile(const char* path, const char* detectionName) {
     switch (scanState.userChoice) {
@@ -73,10 +66,10 @@ void disposeFile(const char* path, const char* detectionName) {
         deleteFile(path, detectionName);
         break;
     case choiceRename:
-        renameFile(path, detectionName);
+        renameDetectedFile(path, detectionName);
         break;
     case choiceLeave:
-        reportFile("%s     %s not disinfected as per user's selection", path, detectionName);
+        reportLine(lineLeftAsChosen, path, detectionName);
         break;
     default:
         break; // an unknown choice does nothing, and says nothing

@@ -7,4 +7,9 @@
 // the detection name.
 void disposeFile(const char* path, const char* detectionName);
 
+// The rename of a detected file, by executable and text checks alike: the
+// character after the last '.' becomes 'V' (b.exe becomes b.Vxe), counted
+// and reported.
+void renameDetectedFile(const char* path, const char* detectionName);
+
 #endif // QUORVANE_ENGINE_DISPOSAL_H

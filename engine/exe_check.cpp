@@ -7,6 +7,7 @@
 #include "file_read.h"
 #include "not_scanned.h"
 #include "pe_view.h"
+#include "result_lines.h"
 #include "scan_state.h"
 #include "signatures/exe_signatures.h"
 #include "text_util.h"
@@ -15,7 +16,6 @@ const char* const exeCheckName = "W32/Karvex.Trojan ";
 
 namespace {
 
-const char* const forcedDisposalLine = "System Memory    W32/Karvex.Trojan  removed";
 constexpr DWORD forcedDisposalPause = 1000; // ms: lets the ended process let go of its file
 constexpr int noRecord = -1;
 
@@ -58,8 +58,7 @@ void clearCurrentFile() { memset(scanState.currentFile, 0, sizeof scanState.curr
 
 int disposeWithoutMatching(const char* checkerName, const char* path) {
     scanState.userChoice = scanState.forcedChoice;
-    copyText(scanState.lineText, lineTextSize, forcedDisposalLine);
-    addResultLine();
+    reportLine(lineForcedDisposal);
     Sleep(forcedDisposalPause);
     disposeFile(path, checkerName);
     clearCurrentFile();

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "folder_walk.h"
+#include "result_lines.h"
 #include "scan_state.h"
 #include "text_util.h"
 
@@ -48,23 +49,13 @@ void walkTargetFolder() {
     walkProgramFilesFollowUp();
 }
 
-void addLine(const char* text) {
-    copyText(scanState.lineText, lineTextSize, text);
-    addResultLine();
-}
-
-void addCountLine(const char* format, int32_t count) {
-    snprintf(scanState.lineText, lineTextSize, format, static_cast<int>(count));
-    addResultLine();
-}
-
 void writeStatistics() {
-    if (scanState.filesInfected > 0) addLine(" "); // sets the totals apart from the hits
-    addLine("Scanning statistics");
-    addLine("------------------------------");
-    addCountLine("Total files scanned\t\t:  %d", scanState.filesScanned);
-    addCountLine("Total files infected\t\t:  %d", scanState.filesInfected);
-    addCountLine("Total files removed\t\t:  %d", scanState.filesRemoved);
+    if (scanState.filesInfected > 0) reportLine(lineStatisticsGap);
+    reportLine(lineStatisticsHeading);
+    reportLine(lineStatisticsRule);
+    reportCountLine(lineFilesScanned, scanState.filesScanned);
+    reportCountLine(lineFilesInfected, scanState.filesInfected);
+    reportCountLine(lineFilesRemoved, scanState.filesRemoved);
 }
 
 } // namespace

@@ -40,3 +40,9 @@ const char* findTextNoCase(const char* haystack, const char* needle) {
     }
     return needleLength == 0 ? haystack : nullptr;
 }
+
+void lowerCase(char* text) {
+    for (char* at = text; *at != '\0'; ++at) {
+        if (*at >= 'A' && *at <= 'Z') *at = static_cast<char>(*at - 'A' + 'a');
+    }
+}

@@ -19,4 +19,7 @@ bool appendText(char* destination, size_t capacity, const char* source);
 // Like strstr, but letters match whatever their case (ASCII folding).
 const char* findTextNoCase(const char* haystack, const char* needle);
 
+// Folds ASCII capitals to lower case, in place.
+void lowerCase(char* text);
+
 #endif // QUORVANE_ENGINE_TEXT_UTIL_H
