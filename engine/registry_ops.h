@@ -1,0 +1,29 @@
+// The small registry operations the cleaning rests on. Failures are quiet:
+// each operation only says whether it worked.
+#ifndef QUORVANE_ENGINE_REGISTRY_OPS_H
+#define QUORVANE_ENGINE_REGISTRY_OPS_H
+
+#include <vector>
+
+#include "win32api.h"
+
+// Deletes valueName from subKey (opened with every right). True only when
+// the open, the delete and the close all worked.
+bool deleteRegValue(HKEY root, const char* subKey, const char* valueName);
+
+// The data of valueName in subKey (opened to read), whatever its type and
+// length, with a zero after it so that text tests can run on any type.
+// False when it cannot be read, or is longer than any start-up command.
+bool readRegValue(HKEY root, const char* subKey, const char* valueName, std::vector<char>& data);
+
+// The same from a key that is already open.
+bool readOpenKeyValue(HKEY key, const char* valueName, std::vector<char>& data);
+
+// Deletes that one key under HKEY_LOCAL_MACHINE; true on success.
+bool deleteMachineKey(const char* subKey);
+
+// Deletes the service registration serviceName (its Enum and Security
+// subkeys, then the key) in both control sets. True when any deletion worked.
+bool deleteServiceKeys(const char* serviceName);
+
+#endif // QUORVANE_ENGINE_REGISTRY_OPS_H
