@@ -3,6 +3,8 @@
 
 #include <string.h>
 
+#include "registry_clean.h"
+#include "restart_delete.h"
 #include "result_lines.h"
 #include "scan_state.h"
 #include "text_util.h"
@@ -24,11 +26,14 @@ void deleteFile(const char* path, const char* detectionName) {
     }
     if (DeleteFileA(path)) {
         ++scanState.filesRemoved;
+        afterFileRemoved();
         reportLine(lineRemoved, path, detectionName);
         return;
     }
     if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path, attributes);
     reportLine(lineUnableToRemove, path, detectionName);
+    // Assigned, not accumulated: it tells whether the last queueing worked.
+    scanState.restartNeeded = scheduleDeleteAtRestart(path);
 }
 
 // The renamed path: the character after the last '.' becomes the mark. A

@@ -7,6 +7,7 @@
 #include "file_read.h"
 #include "not_scanned.h"
 #include "pe_view.h"
+#include "registry_clean.h"
 #include "result_lines.h"
 #include "scan_state.h"
 #include "signatures/exe_signatures.h"
@@ -108,6 +109,9 @@ int checkExecutable(const char* checkerName, const char* path) {
     }
     const ExeSignature& record = exeSignatureTable[index];
     ++scanState.filesInfected;
+    // The clean-up may check the hosts file, which notes a hit of its own:
+    // the executable's name and path are noted after it.
+    cleanRegistryFor(record.name);
     noteHit(record, path);
     if (scanState.probeOnly) {
         scanState.probeHit = true;

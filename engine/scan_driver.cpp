@@ -8,6 +8,7 @@
 #include "result_lines.h"
 #include "scan_state.h"
 #include "text_util.h"
+#include "version_probe.h"
 
 const char* const everyFixedDrive = "!:";
 
@@ -15,6 +16,8 @@ namespace {
 
 const char* const scanCompleted = "Scanning completed";
 const char* const scanTerminated = "Scanning terminated";
+const char* const restartQuestion =
+    "The system has to be restarted to remove the virus completely from your system. \n\n Restart now?";
 
 // A: and B: were floppy drives when the family spread; they are never walked.
 constexpr char firstDriveLetter = 'C';
@@ -77,5 +80,6 @@ int runScan() {
     writeStatistics();
     copyText(scanState.detectedPath, pathTextSize, scanState.terminateRequested ? scanTerminated : scanCompleted);
     showStatus();
+    if (scanState.restartNeeded != 0 && askUser(restartQuestion, programTitle, askYesNo) == IDYES) restartWindows();
     return 1;
 }
