@@ -84,7 +84,7 @@ BOOL MoveFileA(LPCSTR existingFileName, LPCSTR newFileName) {
     return TRUE;
 }
 
-BOOL CreateDirectoryA(LPCSTR pathName, void* /*securityAttributes*/) {
+BOOL CreateDirectoryA(LPCSTR pathName, LPSECURITY_ATTRIBUTES /*securityAttributes*/) {
     std::string host;
     bool found = false;
     if (pathName == nullptr) return sim::failWith(ERROR_INVALID_PARAMETER);

@@ -35,8 +35,9 @@ BOOL failWith(DWORD error) {
 // Opens an existing file or folder for its identity and facts only; a folder
 // needs FILE_FLAG_BACKUP_SEMANTICS, as on the real system. The host object
 // is opened to take the facts from what was really there, and closed again.
-HANDLE CreateFileA(LPCSTR fileName, DWORD /*desiredAccess*/, DWORD /*shareMode*/, void* /*securityAttributes*/,
-                   DWORD creationDisposition, DWORD flagsAndAttributes, HANDLE /*templateFile*/) {
+HANDLE CreateFileA(LPCSTR fileName, DWORD /*desiredAccess*/, DWORD /*shareMode*/,
+                   LPSECURITY_ATTRIBUTES /*securityAttributes*/, DWORD creationDisposition, DWORD flagsAndAttributes,
+                   HANDLE /*templateFile*/) {
     std::string host;
     if (creationDisposition != OPEN_EXISTING) return failHandle(ERROR_INVALID_PARAMETER);
     if (!sim::resolveExisting(fileName, host)) return INVALID_HANDLE_VALUE;

@@ -75,6 +75,37 @@ FileCallCounts fileCallCounts();
 // Number of messages waiting in the thread's queue.
 size_t pendingMessages();
 
+// The version GetVersionExA reports. Power-on: Windows XP (NT 5.1).
+struct VersionInfo {
+    DWORD platformId; // VER_PLATFORM_WIN32_WINDOWS or VER_PLATFORM_WIN32_NT
+    DWORD major;
+    DWORD minor;
+    DWORD build;
+    std::string servicePack; // szCSDVersion
+    WORD servicePackMajor;   // of the extended record
+};
+
+// The four systems the program is tested on, as Wine reports them.
+enum class Release { windows98, windowsNt4, windowsXp, windows10 };
+const VersionInfo& versionPreset(Release release);
+void setRelease(Release release);
+void setVersion(const VersionInfo& version);
+// The preset of that version when there is one; otherwise a build number
+// of 0 (on the 9x family the version in its high word) and no service pack.
+void setVersion(DWORD platformId, DWORD major, DWORD minor);
+VersionInfo currentVersion();
+
+// The Windows folder (power-on "C:\WINDOWS"), the system folder (power-on:
+// empty, which means the Windows folder's SYSTEM32 on NT and SYSTEM on 9x)
+// and the temporary folder (power-on "C:\WINDOWS\TEMP\", with the
+// backslash GetTempPathA gives). None of them need exist on a drive.
+void setWindowsFolder(const std::string& path);
+void setSystemFolder(const std::string& path);
+void setTempFolder(const std::string& path);
+std::string windowsFolder();
+std::string systemFolder();
+std::string tempFolder();
+
 } // namespace sim
 
 #endif // QUORVANE_PLATFORM_SIM_MACHINE_H

@@ -64,12 +64,19 @@ struct Machine {
     std::function<void(const std::string&)> beforeOpen;
     std::set<std::string> unreadableFiles; // host paths
     std::set<int> unreadableDescriptors;
+    VersionInfo version = versionPreset(Release::windowsXp);
+    std::string windowsFolder = "C:\\WINDOWS";
+    std::string systemFolder; // empty: derived from windowsFolder and the family
+    std::string tempFolder = "C:\\WINDOWS\\TEMP\\";
 };
 
 // Mints a new handle value; never 0 and never INVALID_HANDLE_VALUE.
 uintptr_t newHandleValue();
 
 Machine& machine();
+
+// True when the machine plays a system of the 9x family.
+bool isNineX();
 
 // Adds the host path behind windowsPath to a set of marked files, or takes
 // it out; a path that does not resolve changes nothing.
