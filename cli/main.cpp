@@ -30,6 +30,12 @@ int usageError(const std::string& message) {
 void reportEnd() {
     clearProgress();
     std::fprintf(stderr, "%s\n", scanState.detectedPath);
+    // The engine queued a file it could not delete for the next start. This
+    // program never restarts the machine it runs on when that machine is not
+    // the one being cleaned; on Windows a Yes to the question has restarted it.
+    if (scanState.restartNeeded != 0) {
+        std::fputs("quorvane-scan: the Windows system must be restarted to finish the cleaning\n", stderr);
+    }
     const int notScanned = static_cast<int>(scanState.itemsNotScanned);
     if (notScanned > 0) {
         std::fprintf(stderr, "quorvane-scan: %d %s could not be scanned\n", notScanned,

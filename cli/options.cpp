@@ -1,6 +1,8 @@
 // Parsing of quorvane-scan's command line.
 #include "options.h"
 
+#include "scan_state.h"
+
 #include <cctype>
 #include <cstring>
 
@@ -52,9 +54,9 @@ constexpr char firstScannedDrive = 'C';
 constexpr char lastScannedDrive = 'Z';
 
 bool parseChoice(const std::string& value, int& choice) {
-    if (value == "delete") choice = 100;
-    else if (value == "rename") choice = 101;
-    else if (value == "leave") choice = 103;
+    if (value == "delete") choice = choiceDelete;
+    else if (value == "rename") choice = choiceRename;
+    else if (value == "leave") choice = choiceLeave;
     else return false;
     return true;
 }

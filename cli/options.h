@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "scan_state.h"
+
 // How the questions of a scan are answered.
 enum class Answers { askOnTerminal, yes, no };
 
@@ -15,7 +17,7 @@ struct DriveFolder {
 };
 
 struct ScanOptions {
-    int choice = 100; // delete
+    int choice = choiceDelete;
     Answers answers = Answers::askOnTerminal;
     bool quiet = false;
     std::vector<DriveFolder> drives; // native build: what to present as drives

@@ -22,7 +22,7 @@ protected:
 };
 
 TEST_F(Disposal, DeleteRemovesTheFileCountsItAndSaysSo) {
-    for (int choice : {100, 102}) {
+    for (int choice : {choiceDelete, choiceDeleteToo}) {
         const std::string path = infected("b.exe");
         dispose(path, choice);
         EXPECT_FALSE(folder.exists("b.exe")) << choice;
@@ -36,7 +36,7 @@ TEST_F(Disposal, DeletesReadOnlyHiddenSystemFileAfterClearingAttributes) {
     const std::string path = infected("locked.exe");
     ASSERT_TRUE(SetFileAttributesA(path.c_str(),
                                    FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM));
-    dispose(path, 100);
+    dispose(path, choiceDelete);
     EXPECT_FALSE(folder.exists("locked.exe"));
     EXPECT_EQ(scanState.filesRemoved, 1);
 }
@@ -45,7 +45,7 @@ TEST_F(Disposal, FileHeldOpenIsReportedUnableToRemove) {
     const std::string path = infected("held.exe");
     {
         HeldFile hold(path);
-        dispose(path, 100);
+        dispose(path, choiceDelete);
     }
     EXPECT_TRUE(folder.exists("held.exe"));
     EXPECT_EQ(window.lines(), std::vector<std::string>{path + "     W32/Karvex.Bds.Trojan Unable to remove"});
@@ -60,7 +60,7 @@ TEST_F(Disposal, FailedDeleteLeavesTheAttributesAsTheyWere) {
     ASSERT_EQ(before & attributes, attributes);
     {
         HeldFile hold(path);
-        dispose(path, 100);
+        dispose(path, choiceDelete);
     }
     EXPECT_TRUE(folder.exists("held.exe"));
     EXPECT_EQ(GetFileAttributesA(path.c_str()), before);
@@ -70,14 +70,14 @@ TEST_F(Disposal, FailedDeleteLeavesTheAttributesAsTheyWere) {
 
 TEST_F(Disposal, VanishedFileIsUnableToRemoveAndNotCounted) {
     const std::string path = folder.path("gone.exe");
-    dispose(path, 100);
+    dispose(path, choiceDelete);
     EXPECT_EQ(window.lines(), std::vector<std::string>{path + "     W32/Karvex.Bds.Trojan Unable to remove"});
     EXPECT_EQ(scanState.filesRemoved, 0);
 }
 
 TEST_F(Disposal, RenameTurnsTheExtensionsFirstLetterIntoV) {
     const std::string path = infected("a/b.exe");
-    dispose(path, 101);
+    dispose(path, choiceRename);
     EXPECT_FALSE(folder.exists("a/b.exe"));
     EXPECT_TRUE(folder.exists("a/b.Vxe"));
     EXPECT_EQ(window.lines(), std::vector<std::string>{path + "     W32/Karvex.Bds.Trojan renamed"});
@@ -87,7 +87,7 @@ TEST_F(Disposal, RenameTurnsTheExtensionsFirstLetterIntoV) {
 
 TEST_F(Disposal, RenameWithoutExtensionInADottedFolderFails) {
     const std::string path = infected("v1.2/noext");
-    dispose(path, 101); // the V lands in the folder's name: "v1.V/noext"
+    dispose(path, choiceRename); // the V lands in the folder's name: "v1.V/noext"
     EXPECT_TRUE(folder.exists("v1.2/noext"));
     EXPECT_EQ(window.lines(), std::vector<std::string>{path + "     W32/Karvex.Bds.Trojan Rename failed"});
     EXPECT_EQ(scanState.filesRenamed, 0);
@@ -96,14 +96,14 @@ TEST_F(Disposal, RenameWithoutExtensionInADottedFolderFails) {
 TEST_F(Disposal, RenameOntoAnExistingNameFailsAndKeepsBoth) {
     const std::string path = infected("c.exe");
     folder.writeFile("c.Vxe", "older");
-    dispose(path, 101);
+    dispose(path, choiceRename);
     EXPECT_TRUE(folder.exists("c.exe"));
     EXPECT_EQ(window.lines().back(), path + "     W32/Karvex.Bds.Trojan Rename failed");
 }
 
 TEST_F(Disposal, LeaveKeepsTheFileAndSaysWhy) {
     const std::string path = infected("d.exe");
-    dispose(path, 103);
+    dispose(path, choiceLeave);
     EXPECT_TRUE(folder.exists("d.exe"));
     EXPECT_EQ(window.lines(),
               std::vector<std::string>{path + "     W32/Karvex.Bds.Trojan not disinfected as per user's selection"});

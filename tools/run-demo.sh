@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds quorvane-scan, lays out a small demo machine (two drives with folders
-# of all kinds and two of the family's files) and scans it: natively, then
-# drive C: again as the Windows program under Wine.
+# of all kinds, two of the family's files and an infected hosts file) and
+# scans it: natively, then drive C: again as the Windows program under Wine,
+# where the machine's registry also holds the family's start-up value and
+# uninstall entry; the demo lists the Run key before and after.
 set -euo pipefail
 
 top=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd -P)
@@ -17,7 +19,8 @@ rm -rf "$demo"
 mkdir -p "$demo/c/Program Files/Mail Client" "$demo/c/Windows/System32" "$demo/c/Documents and Settings/user"
 mkdir -p "$demo/d/Backup/2026"
 printf 'MZ demo\n' >"$demo/c/Program Files/Mail Client/mail.exe"
-printf '127.0.0.1 localhost\n' >"$demo/c/Windows/System32/hosts"
+mkdir -p "$demo/c/Windows/System32/drivers/etc"
+build/native/make-samples --hosts "$demo/c/Windows/System32/drivers/etc" >/dev/null
 printf 'letter\n' >"$demo/c/Documents and Settings/user/letter.txt"
 printf 'archive\n' >"$demo/d/Backup/2026/photos.zip"
 # Two of the family, made by our own sample generator.
@@ -29,4 +32,20 @@ cp -a "$demo/c" "$demo/c-for-wine"
 echo "== native: drive C: and D: are folders of build/demo" >&2
 build/native/quorvane-scan --drive "C=$demo/c" --drive "D=$demo/d" || true
 echo "== Windows program under Wine, scanning C:\\demo" >&2
-tools/wine/run.sh --build-dir build/windows --put "$demo/c-for-wine=demo" -- build/windows/quorvane-scan.exe 'C:\demo' || true
+mkdir -p "$demo/hosts-for-wine"
+build/native/make-samples --hosts "$demo/hosts-for-wine" >/dev/null
+run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+uninstall_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\rhcjg7j0e38v'
+tools/wine/run.sh --keep --build-dir build/windows --put "$demo/c-for-wine=demo" \
+    --put "$demo/hosts-for-wine/hosts=windows/system32/drivers/etc/hosts" --reg tools/demo/infected.reg \
+    -- build/windows/quorvane-scan.exe 'C:\demo' 2>"$demo/wine.err" || true
+grep -v '^run.sh: kept prefix ' "$demo/wine.err" >&2 || true
+prefix=$(sed -n 's/^run.sh: kept prefix //p' "$demo/wine.err")
+if [ -n "$prefix" ]; then
+    echo "== what is left in $run_key" >&2
+    (cd "$prefix/drive_c" && env WINEPREFIX="$prefix" WINEDEBUG=-all wine reg query "$run_key") | tr -d '\r' || true
+    echo "== what is left in $uninstall_key" >&2
+    (cd "$prefix/drive_c" && env WINEPREFIX="$prefix" WINEDEBUG=-all wine reg query "$uninstall_key") | tr -d '\r' || true
+    env WINEPREFIX="$prefix" wineserver -k 2>/dev/null || true
+    rm -rf "$prefix"
+fi

@@ -2,9 +2,11 @@
 // signature record, and on request the near misses of each.
 //
 //   make-samples [--near-misses] DIR
+//   make-samples --hosts DIR
 //
 // DIR/sampleNN.exe for NN = 00..56; with --near-misses also
-// DIR/near/NN-label.bin. Each sample's layout is listed on standard output.
+// DIR/near/NN-label.bin. With --hosts only DIR/hosts, a hosts file that
+// carries the text signature's payload. Each sample's layout is listed on standard output.
 // Exit status: 0 written, 1 a file or folder could not be written, 2 bad arguments.
 #include <cstdio>
 #include <filesystem>
@@ -12,6 +14,7 @@
 #include <system_error>
 
 #include "pe_sample.h"
+#include "text_sample.h"
 
 namespace {
 
@@ -19,17 +22,20 @@ constexpr int exitWritten = 0;
 constexpr int exitWriteFailed = 1;
 constexpr int exitUsage = 2;
 constexpr const char* nearMissOption = "--near-misses";
+constexpr const char* hostsOption = "--hosts";
+constexpr const char* hostsName = "hosts";
 constexpr const char* nearMissFolder = "near";
 constexpr int numberWidth = 2; // NN in the file names
 constexpr size_t numberBufferSize = 16;
 
 struct Options {
     bool nearMisses = false;
+    bool hostsOnly = false;
     std::string folder;
 };
 
 int usage(const char* problem) {
-    std::fprintf(stderr, "make-samples: %s\nusage: make-samples [%s] DIR\n", problem, nearMissOption);
+    std::fprintf(stderr, "make-samples: %s\nusage: make-samples [%s | %s] DIR\n", problem, nearMissOption, hostsOption);
     return exitUsage;
 }
 
@@ -40,6 +46,8 @@ bool parseArguments(int argc, char** argv, Options& options, std::string& proble
         const std::string argument = argv[i];
         if (argument == nearMissOption) {
             options.nearMisses = true;
+        } else if (argument == hostsOption) {
+            options.hostsOnly = true;
         } else if (!argument.empty() && argument[0] == '-') {
             problem = "unknown option " + argument;
             return false;
@@ -114,6 +122,10 @@ int main(int argc, char** argv) {
     const std::filesystem::path nearFolder = folder / nearMissFolder;
     if (!makeFolder(folder) || (options.nearMisses && !makeFolder(nearFolder)))
         return exitWriteFailed;
+    if (options.hostsOnly) {
+        const std::string text = samples::uuencodedHosts();
+        return writeOne(folder / hostsName, samples::Bytes(text.begin(), text.end())) ? exitWritten : exitWriteFailed;
+    }
     for (int index = 0; index < exeSignatureCount; ++index) {
         if (!writeSample(folder, index))
             return exitWriteFailed;

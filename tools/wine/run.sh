@@ -4,7 +4,7 @@
 # The program's stdout, stderr and exit code come back untouched.
 #
 # usage: tools/wine/run.sh [--build-dir DIR] [--version win98|nt40|winxp|win10]
-#            [--put HOSTPATH=REL]... [--timeout SECONDS] [--keep]
+#            [--put HOSTPATH=REL]... [--reg FILE.reg]... [--timeout SECONDS] [--keep]
 #            -- PROGRAM.exe [ARGS...]
 #
 #   --build-dir  build folder that holds (or will hold) wine-template; by
@@ -12,6 +12,8 @@
 #   --version    Windows version Wine reports (HKCU\Software\Wine\Version)
 #   --put        copies a host file or folder (symlinks kept as symlinks) to
 #                C:\REL before the run (REL with / or \); may be repeated
+#   --reg        imports a registry file (REGEDIT4 text) into the prefix
+#                before the run; may be repeated
 #   --timeout    ends the program after SECONDS (exit code 124)
 #   --keep       keeps the prefix and prints its path on stderr
 #
@@ -35,12 +37,14 @@ version=""
 keep=0
 timeout_s=""
 puts=()
+regs=()
 
 while [ "$#" -gt 0 ]; do
     case "$1" in
         --build-dir) [ "$#" -ge 2 ] || usage; build_dir=$2; shift 2 ;;
         --version) [ "$#" -ge 2 ] || usage; version=$2; shift 2 ;;
         --put) [ "$#" -ge 2 ] || usage; puts+=("$2"); shift 2 ;;
+        --reg) [ "$#" -ge 2 ] || usage; regs+=("$2"); shift 2 ;;
         --timeout) [ "$#" -ge 2 ] || usage; timeout_s=$2; shift 2 ;;
         --keep) keep=1; shift ;;
         --) shift; break ;;
@@ -93,6 +97,10 @@ for spec in "${puts[@]}"; do
     [ -e "$src" ] || [ -L "$src" ] || die "--put source does not exist: $src"
     put_src+=("$src")
     put_dst+=("$rel")
+done
+
+for reg in "${regs[@]}"; do
+    [ -f "$reg" ] || die "--reg file does not exist: $reg"
 done
 
 # Quiet unless it fails: the caller gets the program's stderr and nothing else.
@@ -169,6 +177,15 @@ for i in "${!put_src[@]}"; do
     else
         cp -a "$src" "$dst"
     fi
+done
+
+for i in "${!regs[@]}"; do
+    cp "${regs[$i]}" "$qv_dir/import-$i.reg"
+    if ! (cd "$prefix/drive_c" && env WINEPREFIX="$prefix" wine regedit /S "C:\\qv\\import-$i.reg" >/dev/null 2>&1); then
+        echo "run.sh: could not import ${regs[$i]}" >&2
+        exit 2
+    fi
+    rm -f "$qv_dir/import-$i.reg"
 done
 
 runner=()
