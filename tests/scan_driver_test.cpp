@@ -5,7 +5,9 @@
 #include <vector>
 
 #include "engine_test.h"
+#include "pe_sample.h"
 #include "scan_driver.h"
+#include "version_probe.h"
 
 #ifndef _WIN32
 #include <filesystem>
@@ -41,6 +43,34 @@ TEST_F(ScanDriver, CleanFolderGivesTheStatisticsBlockAndCompleted) {
     EXPECT_FALSE(scanState.probeOnly);
     EXPECT_TRUE(askedQuestions.empty());
 }
+
+const char* const restartQuestion =
+    "The system has to be restarted to remove the virus completely from your system. \n\n Restart now?";
+
+// A sample held open as a running program holds its image: it cannot be
+// deleted, is queued for the next start, and the restart is offered after
+// the closing word.
+TEST_F(ScanDriver, ALockedDetectionIsQueuedAndTheRestartOfferedAfterTheWalk) {
+    const samples::Bytes bytes = samples::matchingSample(8);
+    folder.writeFile("held.exe", std::string(bytes.begin(), bytes.end()));
+    const std::string path = folder.path("held.exe");
+    scanState.userChoice = choiceDelete;
+    {
+        RunningImage running(path);
+        scanFolder();
+    }
+    const auto lines = window.lines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines[0], path + "     W32/Karvex.Bds.Trojan Unable to remove") << testing::PrintToString(lines);
+    EXPECT_EQ(scanState.restartNeeded, 1);
+    ASSERT_EQ(askedQuestions.size(), 1u);
+    EXPECT_EQ(askedQuestions[0].text, restartQuestion);
+    EXPECT_EQ(askedQuestions[0].caption, "Quorvane Ver 1.0");
+    EXPECT_EQ(askedQuestions[0].style, 36u);
+    EXPECT_EQ(window.statuses().back(), "Scanning completed"); // shown before the question
+    EXPECT_TRUE(folder.exists("held.exe"));
+}
+
 
 TEST_F(ScanDriver, AHitPutsABlankLineBeforeTheStatistics) {
     scanState.filesInfected = 1; // as left by a hit

@@ -173,6 +173,7 @@ chmod 555 "$work/ro/sub"
 expect_status "failed delete: found, exit 1" 1 $?
 expect_grep "failed delete: said so" '^C:\\sub\\stuck.exe     W32/Karvex.* Unable to remove$' "$work/out"
 expect_same "failed delete: mode 444 kept" <(stat -c %a "$work/ro/sub/stuck.exe") <<<"444"
+expect_grep "failed delete: queued, so a restart is needed" "^quorvane-scan: the Windows system must be restarted to finish the cleaning$" "$work/err"
 chmod 755 "$work/ro/sub"
 
 # --- stopped, killed, or no room for the record -------------------------------

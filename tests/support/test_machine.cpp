@@ -134,10 +134,24 @@ HeldFile::HeldFile(const std::string& windowsPath) : path_(windowsPath) {
 }
 
 HeldFile::~HeldFile() { CloseHandle(handle_); }
+
+// Shared for reading only: a delete or a rename needs the sharing it denies.
+RunningImage::RunningImage(const std::string& windowsPath) : path_(windowsPath) {
+    handle_ = CreateFileA(windowsPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (handle_ == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot hold " + windowsPath);
+}
+
+RunningImage::~RunningImage() { CloseHandle(handle_); }
 #else
 HeldFile::HeldFile(const std::string& windowsPath) : path_(windowsPath) { sim::setFileInUse(windowsPath, true); }
 
 HeldFile::~HeldFile() { sim::setFileInUse(path_, false); }
+
+RunningImage::RunningImage(const std::string& windowsPath) : path_(windowsPath) {
+    sim::setRunningImage(windowsPath, true);
+}
+
+RunningImage::~RunningImage() { sim::setRunningImage(path_, false); }
 #endif
 
 namespace {

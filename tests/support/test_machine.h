@@ -53,6 +53,22 @@ private:
 #endif
 };
 
+// Holds a file as the system holds a running program's image while it
+// lives: it can be read, but not deleted or renamed.
+class RunningImage {
+public:
+    explicit RunningImage(const std::string& windowsPath);
+    ~RunningImage();
+    RunningImage(const RunningImage&) = delete;
+    RunningImage& operator=(const RunningImage&) = delete;
+
+private:
+    std::string path_;
+#ifdef _WIN32
+    HANDLE handle_ = INVALID_HANDLE_VALUE;
+#endif
+};
+
 // One report the engine sent to its window.
 struct Report {
     UINT message;

@@ -1,0 +1,268 @@
+// The registry and hosts clean-up of a hit, against the simulated registry
+// natively and the real one under Wine.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "engine_test.h"
+#include "exe_check.h"
+#include "pe_sample.h"
+#include "registry_clean.h"
+#include "registry_ops.h"
+#include "text_sample.h"
+#include "text_util.h"
+
+#ifndef _WIN32
+#include "machine.h"
+#endif
+
+namespace {
+
+const char* const runKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const char* const runServicesKey = "Software\\Microsoft\\Windows\\CurrentVersion\\RunServices";
+const char* const uninstallKey = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\rhcjg7j0e38v";
+const char* const familyLine = "System Registry     W32/Karvex.Trojan removed";
+
+std::string upper(std::string text) {
+    std::transform(text.begin(), text.end(), text.begin(), [](char c) { return c >= 'a' && c <= 'z' ? c - 32 : c; });
+    return text;
+}
+
+std::string systemFolder() {
+    char folder[MAX_PATH] = {};
+    GetSystemDirectoryA(folder, sizeof folder);
+    return folder;
+}
+
+std::string windowsFolder() {
+    char folder[MAX_PATH] = {};
+    GetWindowsDirectoryA(folder, sizeof folder);
+    return folder;
+}
+
+// Values the test writes under HKEY_LOCAL_MACHINE, and the keys it made
+// for them: all gone again when it ends, so that a real registry is left as
+// it was found.
+class MachineValues {
+public:
+    ~MachineValues() {
+        for (auto it = values_.rbegin(); it != values_.rend(); ++it) deleteRegValue(HKEY_LOCAL_MACHINE, it->first.c_str(), it->second.c_str());
+        for (auto it = createdKeys_.rbegin(); it != createdKeys_.rend(); ++it) RegDeleteKeyA(HKEY_LOCAL_MACHINE, it->c_str());
+    }
+    void set(const std::string& key, const std::string& name, const std::string& data, DWORD type = REG_SZ,
+             bool terminated = true) {
+        HKEY handle;
+        DWORD disposition = 0;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
+                                  &disposition),
+                  ERROR_SUCCESS);
+        if (disposition == REG_CREATED_NEW_KEY) createdKeys_.push_back(key);
+        const DWORD size = static_cast<DWORD>(data.size() + (terminated ? 1 : 0));
+        EXPECT_EQ(RegSetValueExA(handle, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.c_str()), size),
+                  ERROR_SUCCESS);
+        RegCloseKey(handle);
+        values_.emplace_back(key, name);
+    }
+    void makeKey(const std::string& key) {
+        HKEY handle;
+        DWORD disposition = 0;
+        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
+                                  &disposition),
+                  ERROR_SUCCESS);
+        if (disposition == REG_CREATED_NEW_KEY) createdKeys_.push_back(key);
+        RegCloseKey(handle);
+    }
+    static bool has(const std::string& key, const std::string& name) {
+        std::vector<char> data;
+        return readRegValue(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), data);
+    }
+    static bool hasKey(const std::string& key) {
+        HKEY handle;
+        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
+        RegCloseKey(handle);
+        return true;
+    }
+
+private:
+    std::vector<std::pair<std::string, std::string>> values_;
+    std::vector<std::string> createdKeys_;
+};
+
+class RegistryClean : public EngineTest {
+protected:
+    // As the executable check leaves it while a hit is cleaned up.
+    void detected(const std::string& path) {
+        copyText(scanState.currentFile, sizeof scanState.currentFile, path.c_str());
+    }
+    void cleanRun() { cleanRunKey(HKEY_LOCAL_MACHINE, runKey); }
+
+    MachineValues registry;
+};
+
+TEST_F(RegistryClean, AQuotedCapitalisedRunValueWithArgumentsIsRemoved) {
+    const std::string file = folder.path("bad.exe");
+    registry.set(runKey, "qv-quoted", "\"" + upper(file) + "\" -start");
+    registry.set(runKey, "qv-other", "\"" + file + ".old\" -start");
+    detected(file);
+    cleanRun();
+    EXPECT_FALSE(MachineValues::has(runKey, "qv-quoted"));
+    EXPECT_TRUE(MachineValues::has(runKey, "qv-other")); // another file whose name begins like it
+    EXPECT_EQ(window.lines(), std::vector<std::string>{familyLine});
+    EXPECT_STREQ(scanState.runValueName, "qv-quoted");
+}
+
+TEST_F(RegistryClean, AValueThatExpandsToTheFileIsRemoved) {
+    const std::string file = windowsFolder() + "\\qvtest\\bad.exe";
+    registry.set(runKey, "qv-expand", "%windir%\\qvtest\\bad.exe /s", REG_EXPAND_SZ);
+    detected(file);
+    cleanRun();
+    EXPECT_FALSE(MachineValues::has(runKey, "qv-expand"));
+    EXPECT_EQ(window.lines(), std::vector<std::string>{familyLine});
+}
+
+TEST_F(RegistryClean, ABareNameCountsOnlyForItsOwnFileInASystemFolder) {
+    registry.set(runKey, "qv-bare", "bad.exe -x");
+    registry.set(runKey, "qv-notbad", "notbad.exe");
+    detected(folder.path("bad.exe")); // not in a system folder
+    cleanRun();
+    EXPECT_TRUE(MachineValues::has(runKey, "qv-bare"));
+    detected(systemFolder() + "\\bad.exe");
+    cleanRun();
+    EXPECT_FALSE(MachineValues::has(runKey, "qv-bare"));
+    EXPECT_TRUE(MachineValues::has(runKey, "qv-notbad"));
+    EXPECT_EQ(window.lines(), std::vector<std::string>{familyLine});
+}
+
+TEST_F(RegistryClean, EveryValueIsExaminedAfterADeletionMovesTheOthersDown) {
+    const std::string file = folder.path("bad.exe");
+    registry.set(runKey, "qv-a", file);
+    registry.set(runKey, "qv-b", file + " /b");
+    registry.set(runKey, "qv-keep", "c:\\program files\\mail\\mail.exe");
+    registry.set(runKey, "qv-c", "\"" + file + "\"");
+    detected(file);
+    cleanRun();
+    for (const char* gone : {"qv-a", "qv-b", "qv-c"}) EXPECT_FALSE(MachineValues::has(runKey, gone)) << gone;
+    EXPECT_TRUE(MachineValues::has(runKey, "qv-keep"));
+    EXPECT_EQ(window.lines().size(), 3u);
+}
+
+TEST_F(RegistryClean, LongAndNonStringDataIsJudgedWholeAndSafely) {
+    const std::string file = folder.path("bad.exe");
+    registry.set(runKey, "qv-long", file + " " + std::string(2000, 'a'));
+    registry.set(runKey, "qv-binary", file, REG_BINARY, false);
+    registry.set(runKey, "qv-long-other", std::string(3000, 'x'));
+    detected(file);
+    cleanRun();
+    EXPECT_FALSE(MachineValues::has(runKey, "qv-long"));
+    EXPECT_FALSE(MachineValues::has(runKey, "qv-binary"));
+    EXPECT_TRUE(MachineValues::has(runKey, "qv-long-other"));
+}
+
+TEST_F(RegistryClean, ALaterHitDeletesTheRememberedNameEverywhereWithItsOwnName) {
+    registry.set(runServicesKey, "qv-remembered", "whatever");
+    registry.set(uninstallKey, "qv-remembered", "whatever");
+    copyText(scanState.runValueName, sizeof scanState.runValueName, "qv-remembered");
+    cleanRegistryFor("W32/Karvex.Bds.Trojan");
+    EXPECT_FALSE(MachineValues::has(runServicesKey, "qv-remembered"));
+    EXPECT_FALSE(MachineValues::has(uninstallKey, "qv-remembered"));
+    EXPECT_EQ(window.lines(), std::vector<std::string>(2, "System Registry     W32/Karvex.Bds.Trojan removed"));
+}
+
+TEST_F(RegistryClean, AfterADeleteTheFamilysUninstallEntryAndOwnStartUpValueGo) {
+    registry.set(uninstallKey, "UninstallString", "C:\\WINDOWS\\uninstall.exe /x");
+    registry.set(runKey, "SMrhcjg7j0e38v", "C:\\WINDOWS\\rhcjg7j0e38v.exe");
+    EXPECT_TRUE(afterFileRemoved());
+    EXPECT_FALSE(MachineValues::has(uninstallKey, "UninstallString"));
+    EXPECT_FALSE(MachineValues::has(runKey, "SMrhcjg7j0e38v"));
+    EXPECT_TRUE(window.lines().empty());
+}
+
+TEST_F(RegistryClean, WithoutTheUninstallEntryTheStartUpValueIsNotLookedAt) {
+    registry.set(runKey, "SMrhcjg7j0e38v", "C:\\WINDOWS\\rhcjg7j0e38v.exe");
+    EXPECT_FALSE(afterFileRemoved());
+    EXPECT_TRUE(MachineValues::has(runKey, "SMrhcjg7j0e38v"));
+    registry.set(uninstallKey, "UninstallString", "C:\\Program Files\\Other\\remove.exe");
+    registry.set(runKey, "SMrhcjg7j0e38v", "C:\\Program Files\\Other\\other.exe");
+    EXPECT_TRUE(afterFileRemoved()); // neither names the family's files
+    EXPECT_TRUE(MachineValues::has(uninstallKey, "UninstallString"));
+    EXPECT_TRUE(MachineValues::has(runKey, "SMrhcjg7j0e38v"));
+}
+
+TEST_F(RegistryClean, AServiceRegistrationGoesFromBothControlSets) {
+    const std::string first = "SYSTEM\\ControlSet001\\Services\\qvsvc";
+    registry.makeKey(first);
+    registry.makeKey(first + "\\Enum");
+    registry.makeKey(first + "\\Security");
+    EXPECT_TRUE(deleteServiceKeys("qvsvc"));
+    EXPECT_FALSE(MachineValues::hasKey(first));
+    EXPECT_FALSE(deleteServiceKeys("qvsvc"));
+}
+
+// The hosts file of the running system, put back afterwards.
+class HostsFile {
+public:
+    HostsFile() {
+        char path[MAX_PATH];
+        if (!hostsFilePath(path)) throw std::runtime_error("no hosts file on this system");
+        windowsPath_ = path;
+#ifdef _WIN32
+        host_ = windowsPath_;
+#else
+        host_ = sim::hostPathOf(windowsPath_);
+#endif
+        std::ifstream in(host_, std::ios::binary);
+        hadFile_ = static_cast<bool>(in);
+        if (hadFile_) saved_.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    ~HostsFile() {
+        if (hadFile_) {
+            write(saved_);
+        } else {
+            std::error_code ignored;
+            std::filesystem::remove(host_, ignored);
+        }
+    }
+    void write(const std::string& content) const {
+        std::filesystem::create_directories(std::filesystem::path(host_).parent_path());
+        std::ofstream(host_, std::ios::binary | std::ios::trunc) << content;
+    }
+    bool exists() const { return std::filesystem::exists(host_); }
+    const std::string& path() const { return windowsPath_; }
+
+private:
+    std::string windowsPath_;
+    std::string host_;
+    bool hadFile_ = false;
+    std::string saved_;
+};
+
+TEST_F(RegistryClean, AHitChecksTheSystemsHostsFileAndKeepsItsOwnNameForTheFile) {
+    HostsFile hosts;
+    hosts.write(samples::uuencodedHosts(12));
+    const samples::Bytes bytes = samples::matchingSample(8);
+    folder.writeFile("s.exe", std::string(bytes.begin(), bytes.end()));
+    scanState.userChoice = choiceDelete;
+    checkExecutable(exeCheckName, folder.path("s.exe").c_str());
+    EXPECT_EQ(window.lines(), (std::vector<std::string>{hosts.path() + "     W32/Nyxem.Worm removed",
+                                                        folder.path("s.exe") + "     W32/Karvex.Bds.Trojan removed"}));
+    EXPECT_FALSE(hosts.exists());
+    EXPECT_STREQ(scanState.detectedName, "W32/Karvex.Bds.Trojan");
+    EXPECT_EQ(scanState.filesInfected, 2);
+    EXPECT_EQ(scanState.filesRemoved, 2);
+}
+
+TEST_F(RegistryClean, APlainHostsFileIsLeftAlone) {
+    HostsFile hosts;
+    hosts.write(samples::plainHosts());
+    detected(folder.path("bad.exe"));
+    cleanRegistryFor("W32/Karvex.Bds.Trojan");
+    EXPECT_TRUE(hosts.exists());
+    EXPECT_TRUE(window.lines().empty());
+}
+
+} // namespace
