@@ -56,12 +56,8 @@ public:
     }
     void set(const std::string& key, const std::string& name, const std::string& data, DWORD type = REG_SZ,
              bool terminated = true) {
-        HKEY handle;
-        DWORD disposition = 0;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
-                                  &disposition),
-                  ERROR_SUCCESS);
-        if (disposition == REG_CREATED_NEW_KEY) createdKeys_.push_back(key);
+        HKEY handle = create(key);
+        ASSERT_NE(handle, nullptr);
         const DWORD size = static_cast<DWORD>(data.size() + (terminated ? 1 : 0));
         EXPECT_EQ(RegSetValueExA(handle, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.c_str()), size),
                   ERROR_SUCCESS);
@@ -69,12 +65,8 @@ public:
         values_.emplace_back(key, name);
     }
     void makeKey(const std::string& key) {
-        HKEY handle;
-        DWORD disposition = 0;
-        ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
-                                  &disposition),
-                  ERROR_SUCCESS);
-        if (disposition == REG_CREATED_NEW_KEY) createdKeys_.push_back(key);
+        HKEY handle = create(key);
+        ASSERT_NE(handle, nullptr);
         RegCloseKey(handle);
     }
     static bool has(const std::string& key, const std::string& name) {
@@ -89,6 +81,19 @@ public:
     }
 
 private:
+    // The key, opened with every right and made when it is not there; null
+    // when neither works.
+    HKEY create(const std::string& key) {
+        HKEY handle = nullptr;
+        DWORD disposition = 0;
+        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
+                            &disposition) != ERROR_SUCCESS) {
+            return nullptr;
+        }
+        if (disposition == REG_CREATED_NEW_KEY) createdKeys_.push_back(key);
+        return handle;
+    }
+
     std::vector<std::pair<std::string, std::string>> values_;
     std::vector<std::string> createdKeys_;
 };
