@@ -1,6 +1,7 @@
-// The C runtime's low-level file functions on the simulated machine. Only
-// reading is offered, which is all the engine does through them.
+// The C runtime's low-level file functions on the simulated machine.
 #include <errno.h>
+#include <fcntl.h>
+#include <stdarg.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -10,14 +11,80 @@ namespace {
 
 // Access modes of _access: 0 existence, 2 write, 4 read, 6 both.
 constexpr int accessWrite = 2;
-
-// Open flags beyond reading that this machine does not offer.
-constexpr int writeFlags = 0x0001 | 0x0002 | 0x0100 | 0x0200 | 0x0008; // _O_WRONLY _O_RDWR _O_CREAT _O_TRUNC _O_APPEND
+constexpr int accessModeMask = _O_WRONLY | _O_RDWR;
+constexpr mode_t writableFile = 0666;
+constexpr mode_t readOnlyFile = 0444;
 
 int failErrno(int error) {
     errno = error;
     return -1;
 }
+
+// The errno the C runtime makes of the machine's last error.
+int errnoOfLastError() { return GetLastError() == ERROR_ACCESS_DENIED ? EACCES : ENOENT; }
+
+// Why an existing entry may not be opened this way, or 0.
+int refusalToOpen(const std::string& host, int flags) {
+    const DWORD attributes = sim::attributesOf(host);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return ENOENT;
+    if ((flags & (_O_CREAT | _O_EXCL)) == (_O_CREAT | _O_EXCL)) return EEXIST;
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) || sim::isInUse(host)) return EACCES;
+    const bool writing = (flags & (accessModeMask | _O_TRUNC)) != 0;
+    if (writing && ((attributes & FILE_ATTRIBUTE_READONLY) || sim::isRunningImage(host))) return EACCES;
+    return 0;
+}
+
+int hostFlags(int flags) {
+    int mode = O_RDONLY;
+    if (flags & _O_WRONLY) mode = O_WRONLY;
+    if (flags & _O_RDWR) mode = O_RDWR;
+    if (flags & _O_APPEND) mode |= O_APPEND;
+    return mode;
+}
+
+// Opens an existing regular file. A link at the end of the path leads
+// inside the drives (the resolution saw to that); what it leads to is
+// opened without following anything further.
+int openExisting(const std::string& host, int flags) {
+    const int readOnly = (flags & accessModeMask) == 0 && !(flags & _O_TRUNC);
+    struct stat info {};
+    int fd = -1;
+    if (readOnly) {
+        fd = sim::openHost(host, info);
+    } else {
+        sim::runBeforeOpenHook(host);
+        const std::string target = sim::realHostPath(host);
+        const int hostMode = hostFlags(flags) | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
+        fd = target.empty() ? -1 : ::open(target.c_str(), hostMode);
+        if (fd >= 0 && (fstat(fd, &info) != 0 || !sim::isOpenedInsideDrives(fd))) info.st_mode = 0;
+    }
+    if (fd < 0) return failErrno(EACCES);
+    // What lies there may have changed since it was looked at.
+    if (!S_ISREG(info.st_mode) || ((flags & _O_TRUNC) && ::ftruncate(fd, 0) != 0)) {
+        ::close(fd);
+        return failErrno(EACCES);
+    }
+    return fd;
+}
+
+// Creates a new regular file where nothing is; read-only unless the
+// permission asks for writing, as the C runtime's _S_IWRITE does.
+int createNew(const std::string& host, int flags, int permission) {
+    sim::runBeforeOpenHook(host);
+    const mode_t mode = (permission & _S_IWRITE) ? writableFile : readOnlyFile;
+    const int fd = ::open(host.c_str(), hostFlags(flags) | O_CREAT | O_EXCL | O_NOFOLLOW | O_NOCTTY | O_CLOEXEC, mode);
+    if (fd < 0) return failErrno(errno == EEXIST ? EEXIST : EACCES);
+    // A folder on the way swapped for a link out of the drives meanwhile.
+    if (!sim::isOpenedInsideDrives(fd)) {
+        ::unlink(host.c_str());
+        ::close(fd);
+        return failErrno(EACCES);
+    }
+    return fd;
+}
+
+// Text mode is the C runtime's default; only _O_BINARY turns it off.
+bool isTextMode(int flags) { return !(flags & _O_BINARY); }
 
 } // namespace
 
@@ -31,25 +98,32 @@ int _access(const char* path, int mode) {
     return 0;
 }
 
+// Opens for reading, writing or both, and creates, only inside the drives
+// and only regular files.
 int _open(const char* path, int flags, ...) {
     sim::Machine& m = sim::machine();
     ++m.fileCalls.opens;
-    if (flags & writeFlags) return failErrno(EINVAL);
+    int permission = 0;
+    if (flags & _O_CREAT) {
+        va_list arguments;
+        va_start(arguments, flags);
+        permission = va_arg(arguments, int);
+        va_end(arguments);
+    }
+    if ((flags & accessModeMask) == accessModeMask) return failErrno(EINVAL);
     std::string host;
     bool found = false;
-    if (path == nullptr || !sim::resolvePath(path, host, found) || !found) return failErrno(ENOENT);
-    const DWORD attributes = sim::attributesOf(host);
-    if (attributes == INVALID_FILE_ATTRIBUTES) return failErrno(ENOENT);
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) || m.filesInUse.count(host)) return failErrno(EACCES);
-    struct stat info {};
-    const int fd = sim::openHost(host, info);
-    if (fd < 0) return failErrno(EACCES);
-    // What lies there may have changed since it was looked at.
-    if (!S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return failErrno(EACCES);
+    if (path == nullptr) return failErrno(ENOENT);
+    if (!sim::resolvePath(path, host, found)) return failErrno(errnoOfLastError());
+    if (!found && !(flags & _O_CREAT)) return failErrno(ENOENT);
+    if (found) {
+        const int refusal = refusalToOpen(host, flags);
+        if (refusal != 0) return failErrno(refusal);
     }
+    const int fd = found ? openExisting(host, flags) : createNew(host, flags, permission);
+    if (fd < 0) return -1;
     if (m.unreadableFiles.count(host)) m.unreadableDescriptors.insert(fd);
+    if (isTextMode(flags)) m.textDescriptors.insert(fd);
     return fd;
 }
 
@@ -57,8 +131,17 @@ int _read(int fd, void* buffer, unsigned int count) {
     sim::Machine& m = sim::machine();
     ++m.fileCalls.reads;
     if (m.unreadableDescriptors.count(fd)) return failErrno(EIO);
-    const ssize_t got = ::read(fd, buffer, count);
-    return got < 0 ? failErrno(EBADF) : static_cast<int>(got);
+    const int got = m.textDescriptors.count(fd) ? sim::readText(fd, static_cast<char*>(buffer), count)
+                                                : static_cast<int>(::read(fd, buffer, count));
+    return got < 0 ? failErrno(EBADF) : got;
+}
+
+int _write(int fd, const void* buffer, unsigned int count) {
+    sim::Machine& m = sim::machine();
+    ++m.fileCalls.writes;
+    const char* data = static_cast<const char*>(buffer);
+    if (m.textDescriptors.count(fd)) return sim::writeText(fd, data, count) < 0 ? failErrno(EBADF) : static_cast<int>(count);
+    return sim::writeAllHost(fd, data, count) ? static_cast<int>(count) : failErrno(EBADF);
 }
 
 // The offset is a 32-bit long on Windows; the machine honours that width so
@@ -79,9 +162,9 @@ long _filelength(int fd) {
 }
 
 int _close(int fd) {
-    ++sim::machine().fileCalls.closes;
-    sim::machine().unreadableDescriptors.erase(fd);
+    sim::Machine& m = sim::machine();
+    ++m.fileCalls.closes;
+    m.unreadableDescriptors.erase(fd);
+    m.textDescriptors.erase(fd);
     return ::close(fd) == 0 ? 0 : failErrno(EBADF);
 }
-
-int _write(int, const void*, unsigned int) { return failErrno(EBADF); }

@@ -1,9 +1,7 @@
 // Files and folders by name on the simulated machine: attributes, delete,
-// move, folder creation and removal.
+// folder creation and removal.
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <cstdio>
 
 #include "sim_state.h"
 
@@ -19,8 +17,6 @@ BOOL failWith(DWORD error) {
     SetLastError(error);
     return FALSE;
 }
-
-bool inUse(const std::string& host) { return machine().filesInUse.count(host) != 0; }
 
 } // namespace
 
@@ -58,29 +54,10 @@ BOOL DeleteFileA(LPCSTR fileName) {
     const DWORD attributes = sim::attributesOf(host);
     if (attributes == INVALID_FILE_ATTRIBUTES) return sim::failWith(ERROR_FILE_NOT_FOUND);
     if (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) return sim::failWith(ERROR_ACCESS_DENIED);
-    if (sim::inUse(host)) return sim::failWith(ERROR_SHARING_VIOLATION);
+    if (sim::isInUse(host)) return sim::failWith(ERROR_SHARING_VIOLATION);
+    if (sim::isRunningImage(host)) return sim::failWith(ERROR_ACCESS_DENIED);
     if (unlink(host.c_str()) != 0) return sim::failWith(ERROR_ACCESS_DENIED);
     sim::machine().attributeBits.erase(host);
-    return TRUE;
-}
-
-BOOL MoveFileA(LPCSTR existingFileName, LPCSTR newFileName) {
-    std::string from;
-    std::string to;
-    bool targetExists = false;
-    if (!sim::resolveExisting(existingFileName, from)) return FALSE;
-    if (sim::attributesOf(from) == INVALID_FILE_ATTRIBUTES) return sim::failWith(ERROR_FILE_NOT_FOUND);
-    if (newFileName == nullptr) return sim::failWith(ERROR_INVALID_PARAMETER);
-    if (!sim::resolvePath(newFileName, to, targetExists)) return FALSE;
-    if (targetExists) return sim::failWith(ERROR_ALREADY_EXISTS);
-    if (sim::inUse(from)) return sim::failWith(ERROR_SHARING_VIOLATION);
-    if (std::rename(from.c_str(), to.c_str()) != 0) return sim::failWith(ERROR_ACCESS_DENIED);
-    auto& bits = sim::machine().attributeBits;
-    const auto stored = bits.find(from);
-    if (stored != bits.end()) {
-        bits[to] = stored->second;
-        bits.erase(from);
-    }
     return TRUE;
 }
 

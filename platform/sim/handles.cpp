@@ -1,5 +1,5 @@
 // Handles of the simulated machine: only what the walk needs to tell one
-// folder from another, and the facts of one file.
+// folder from another, and the facts of one file; and closing any handle.
 #include <unistd.h>
 
 #include "sim_state.h"
@@ -61,9 +61,10 @@ BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
     return TRUE;
 }
 
+// Closes a file handle of CreateFileA or a token of OpenProcessToken.
 BOOL CloseHandle(HANDLE object) {
-    if (sim::machine().objects.erase(reinterpret_cast<uintptr_t>(object)) == 0) {
-        return failWith(ERROR_INVALID_HANDLE);
-    }
+    sim::Machine& m = sim::machine();
+    const uintptr_t value = reinterpret_cast<uintptr_t>(object);
+    if (m.objects.erase(value) == 0 && m.tokens.erase(value) == 0) return failWith(ERROR_INVALID_HANDLE);
     return TRUE;
 }

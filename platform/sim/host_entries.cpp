@@ -18,6 +18,9 @@ namespace sim {
 
 namespace {
 
+// Where the host shows what each open descriptor of the process leads to.
+const char* const descriptorLinks = "/proc/self/fd/";
+
 struct FreeWithFree {
     void operator()(char* text) const { free(text); }
 };
@@ -71,12 +74,17 @@ HostEntry examineEntry(const std::string& host) {
     return entry;
 }
 
+bool isOpenedInsideDrives(int fd) {
+    const std::string opened = realHostPath(descriptorLinks + std::to_string(fd));
+    return !opened.empty() && isInsideADrive(opened);
+}
+
 int openHost(const std::string& host, struct stat& info) {
     runBeforeOpenHook(host);
     // Never blocks on a pipe and never makes a terminal the controlling one.
     const int fd = ::open(host.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return -1;
-    if (fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISDIR(info.st_mode))) {
+    if (fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) || !isOpenedInsideDrives(fd)) {
         ::close(fd);
         return -1;
     }

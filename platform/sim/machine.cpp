@@ -77,6 +77,14 @@ void markHostPath(std::set<std::string>& marked, const std::string& windowsPath,
 
 void setFileInUse(const std::string& windowsPath, bool inUse) { markHostPath(machine().filesInUse, windowsPath, inUse); }
 
+void setRunningImage(const std::string& windowsPath, bool running) {
+    markHostPath(machine().runningImages, windowsPath, running);
+}
+
+bool isInUse(const std::string& host) { return machine().filesInUse.count(host) != 0; }
+
+bool isRunningImage(const std::string& host) { return machine().runningImages.count(host) != 0; }
+
 uint64_t sleptMilliseconds() { return machine().clockMilliseconds; }
 
 FileCallCounts fileCallCounts() { return machine().fileCalls; }

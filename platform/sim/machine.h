@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "win32api.h"
 
@@ -18,7 +19,9 @@ namespace sim {
 
 // Puts the machine back as it was at power-on: no drives, no windows, an
 // empty message queue, the clock at zero, no attribute overrides, no
-// handler or hooks, nothing reported yet.
+// handler or hooks, nothing reported yet; an empty registry, Windows XP,
+// the default folders and environment, the default privileges, no tokens
+// and no restart requests.
 void reset();
 
 // Presents the host folder `hostDir` as drive `letter` (A to Z, either case)
@@ -30,15 +33,21 @@ bool mapDrive(char letter, const std::string& hostDir, UINT driveType = DRIVE_FI
 // it, component by component: a presented name (see names.h) stands for the
 // host name it presents, an exact host name comes first, then the name
 // without trailing dots and spaces, then any name that differs only in
-// letter case. Empty when the drive is not mapped, a folder on the way does
-// not exist, or a link on the way may not be followed; a missing last
-// component keeps the spelling it was given (decoded when it is a presented
-// name, never trimmed).
+// letter case, then the name whose short name it is (see short_names.h).
+// Empty when the drive is not mapped, a folder on the way does not exist,
+// or a link on the way may not be followed; a missing last component keeps
+// the spelling it was given (decoded when it is a presented name, never
+// trimmed).
 std::string hostPathOf(const std::string& windowsPath);
 
 // Marks a file as held open without sharing by a running program: opening,
 // deleting and renaming it then fail with a sharing violation.
 void setFileInUse(const std::string& windowsPath, bool inUse);
+
+// Marks a file as the image of a running program: it can be read, but
+// deleting and renaming it fail with ERROR_ACCESS_DENIED, as the system
+// guards a running image.
+void setRunningImage(const std::string& windowsPath, bool running);
 
 // Called once per host entry that listings leave out although it is a
 // file or folder the disk holds (a link leading out of the drives or to
@@ -67,6 +76,7 @@ struct FileCallCounts {
     unsigned lengthQueries = 0;
     unsigned seeks = 0;
     unsigned reads = 0;
+    unsigned writes = 0;
     unsigned closes = 0;
     unsigned folderReads = 0;
 };
@@ -105,6 +115,30 @@ void setTempFolder(const std::string& path);
 std::string windowsFolder();
 std::string systemFolder();
 std::string tempFolder();
+
+// The process environment that ExpandEnvironmentStringsA reads. Names
+// compare case-insensitively. Power-on: windir and SystemRoot are the
+// Windows folder, TEMP and TMP the temporary folder without its trailing
+// backslash, all following the folders as they are set; a variable set or
+// removed here no longer follows them.
+void setEnvironmentVariable(const std::string& name, const std::string& value);
+void removeEnvironmentVariable(const std::string& name);
+
+// The privileges of the process token, by name, compared case-insensitively.
+// Power-on: SeShutdownPrivilege and SeDebugPrivilege held and not enabled,
+// as in an administrator's token. A privilege taken away is disabled too.
+// False for a name the system does not know.
+bool setPrivilegeHeld(const std::string& name, bool held);
+bool privilegeEnabled(const std::string& name);
+
+// Every ExitWindowsEx call since reset, in order, and whether the machine
+// would have done it. The host is never touched.
+struct ExitRequest {
+    UINT flags;
+    DWORD reason;
+    bool granted;
+};
+std::vector<ExitRequest> exitRequests();
 
 } // namespace sim
 

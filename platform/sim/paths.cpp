@@ -1,12 +1,14 @@
 // Path resolution and name matching of the simulated machine: Windows paths
 // on mapped drives, the exact host name first and then the system's own
-// leniency (trailing dots and spaces, letter case), and its wildcard rules.
+// leniency (trailing dots and spaces, letter case, short names), and its
+// wildcard rules.
 #include <sys/stat.h>
 
 #include <cctype>
 #include <map>
 
 #include "names.h"
+#include "short_names.h"
 #include "sim_state.h"
 
 namespace sim {
@@ -62,7 +64,8 @@ enum class Lookup { found, missing, skip };
 // Finds the host entry of `folder` that one Windows path component denotes:
 // the host name a presented name stands for; else the exact spelling; else
 // the spelling without trailing dots and spaces; else that one in any letter
-// case. Only the last step reads the folder. `name` is the host name found,
+// case; else the name whose short name it is. Only the last two steps read
+// the folder. `name` is the host name found,
 // or the one to create when nothing is.
 Lookup lookUp(const std::string& folder, const std::string& part, FoldersRead& read, std::string& name,
               HostEntry& entry) {
@@ -84,7 +87,7 @@ Lookup lookUp(const std::string& folder, const std::string& part, FoldersRead& r
             return Lookup::found;
         }
     }
-    if (findIgnoringCase(folder, trimmed, read, name)) {
+    if (findIgnoringCase(folder, trimmed, read, name) || findByShortName(namesIn(folder, read), trimmed, name)) {
         entry = examineEntry(folder + "/" + name);
         if (entry.kind != EntryKind::missing) return Lookup::found;
     }

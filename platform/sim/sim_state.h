@@ -8,11 +8,13 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "machine.h"
+#include "registry_tree.h"
 
 struct SimWindow {
     WNDPROC procedure = nullptr;
@@ -43,12 +45,17 @@ struct FileObject {
     BY_HANDLE_FILE_INFORMATION info{};
 };
 
+// Identifiers of the privileges held at power-on, as the system numbers them.
+constexpr DWORD shutdownPrivilegeId = 19;
+constexpr DWORD debugPrivilegeId = 20;
+
 struct Machine {
     Drive drives[driveCount];
     // Attribute bits that a host file system cannot hold (hidden, system,
     // archive), by host path. Read-only lives in the host permission bits.
     std::map<std::string, DWORD> attributeBits;
     std::set<std::string> filesInUse; // host paths
+    std::set<std::string> runningImages; // host paths: readable, but not to be deleted or moved
     uint64_t clockMilliseconds = 0;
     FileCallCounts fileCalls;
     std::map<std::string, WNDPROC> windowClasses; // by upper-case class name
@@ -64,10 +71,19 @@ struct Machine {
     std::function<void(const std::string&)> beforeOpen;
     std::set<std::string> unreadableFiles; // host paths
     std::set<int> unreadableDescriptors;
+    std::set<int> textDescriptors; // opened without _O_BINARY
     VersionInfo version = versionPreset(Release::windowsXp);
     std::string windowsFolder = "C:\\WINDOWS";
     std::string systemFolder; // empty: derived from windowsFolder and the family
     std::string tempFolder = "C:\\WINDOWS\\TEMP\\";
+    Registry registry;
+    // Variables set or removed by a test, by upper-case name; the others
+    // are the defaults that follow the folders.
+    std::map<std::string, std::optional<std::string>> environment;
+    std::set<DWORD> heldPrivileges{shutdownPrivilegeId, debugPrivilegeId};
+    std::set<DWORD> enabledPrivileges;
+    std::map<uintptr_t, DWORD> tokens; // rights by handle value
+    std::vector<ExitRequest> exitRequests;
 };
 
 // Mints a new handle value; never 0 and never INVALID_HANDLE_VALUE.
@@ -81,6 +97,11 @@ bool isNineX();
 // Adds the host path behind windowsPath to a set of marked files, or takes
 // it out; a path that does not resolve changes nothing.
 void markHostPath(std::set<std::string>& marked, const std::string& windowsPath, bool mark);
+
+// Whether a host file is held open without sharing, or is the image of a
+// running program.
+bool isInUse(const std::string& host);
+bool isRunningImage(const std::string& host);
 
 // Folds ASCII letters to upper case, as the file system compares names.
 std::string upperCase(const std::string& text);
@@ -110,6 +131,10 @@ std::string realHostPath(const std::string& host);
 // gives the facts of what was opened. Anything but a regular file or a
 // folder is closed again at once. -1 when nothing fit to read was opened.
 int openHost(const std::string& host, struct stat& info);
+
+// True when what an open host descriptor leads to lies inside a drive,
+// whatever links were swapped in on the way while it was being opened.
+bool isOpenedInsideDrives(int fd);
 
 // The names in a host folder but "." and "..", counted as a folder read.
 // False when the folder cannot be opened.
@@ -150,6 +175,25 @@ bool wildcardMatch(const std::string& pattern, const std::string& name);
 DWORD attributesOf(const std::string& host);
 // The same from facts already looked up (the host path finds the stored bits).
 DWORD attributesOf(const std::string& host, const struct stat& info);
+
+// Writes all of `data` to a host descriptor; false when it could not.
+bool writeAllHost(int fd, const char* data, size_t length);
+
+// _read and _write of a descriptor opened in text mode, with the C
+// runtime's line-end translation; -1 when the host call failed.
+int readText(int fd, char* buffer, unsigned int count);
+int writeText(int fd, const char* data, unsigned int count);
+
+// Copies the regular host file `from` to `to` in full, by way of a new file
+// beside `to` that then takes its place: `to` is replaced when `replace`,
+// otherwise an existing one is ERROR_FILE_EXISTS. The copy has the mode and
+// the stored attribute bits of the original, and the archive bit. False,
+// with the last error set, when it did not happen; nothing is left behind.
+bool copyHostFile(const std::string& from, const std::string& to, bool replace);
+
+// Queues a move (or, without a new name, a deletion) for the next restart
+// in the registry's PendingFileRenameOperations, as the NT family does.
+BOOL queueMoveAtRestart(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags);
 
 } // namespace sim
 

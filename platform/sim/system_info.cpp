@@ -108,11 +108,6 @@ UINT GetSystemDirectoryA(LPSTR buffer, UINT size) { return sim::copyFolder(sim::
 
 DWORD GetTempPathA(DWORD bufferLength, LPSTR buffer) { return sim::copyFolder(sim::tempFolder(), buffer, bufferLength); }
 
-DWORD ExpandEnvironmentStringsA(LPCSTR, LPSTR, DWORD) {
-    SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-    return 0;
-}
-
 // The pseudo-handle that stands for the calling process.
 HANDLE GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)); }
 

@@ -1,0 +1,62 @@
+// Opening, creating, closing and deleting registry keys on the simulated
+// machine.
+#include "sim_state.h"
+
+namespace {
+
+// The 9x family creates a key whose path starts with a backslash as if the
+// backslash were not there; NT refuses it.
+const char* creationPath(const char* subKey) {
+    if (subKey == nullptr || !sim::isNineX()) return subKey;
+    while (*subKey == '\\') ++subKey;
+    return subKey;
+}
+
+} // namespace
+
+LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD /*options*/, REGSAM desired, PHKEY result) {
+    if (result == nullptr) return ERROR_INVALID_PARAMETER;
+    sim::KeyPtr from;
+    // Opening below a key asks nothing of the handle it starts from.
+    LONG status = sim::keyOfHandle(key, 0, from);
+    if (status != ERROR_SUCCESS) return status;
+    sim::KeyPtr found;
+    bool created = false;
+    status = sim::walkKeyPath(from, subKey, false, found, created);
+    if (status != ERROR_SUCCESS) return status;
+    *result = sim::newKeyHandle(found, desired);
+    return ERROR_SUCCESS;
+}
+
+LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*keyClass*/, DWORD /*options*/,
+                     REGSAM desired, const LPSECURITY_ATTRIBUTES /*securityAttributes*/, PHKEY result,
+                     LPDWORD disposition) {
+    if (result == nullptr) return ERROR_INVALID_PARAMETER;
+    sim::KeyPtr from;
+    LONG status = sim::keyOfHandle(key, 0, from);
+    if (status != ERROR_SUCCESS) return status;
+    sim::KeyPtr found;
+    bool created = false;
+    status = sim::walkKeyPath(from, creationPath(subKey), true, found, created);
+    if (status != ERROR_SUCCESS) return status;
+    *result = sim::newKeyHandle(found, desired);
+    if (disposition != nullptr) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
+    return ERROR_SUCCESS;
+}
+
+LONG RegCloseKey(HKEY key) { return sim::closeKeyHandle(key) ? ERROR_SUCCESS : ERROR_INVALID_HANDLE; }
+
+// NT deletes only a key without subkeys; the 9x family takes the whole
+// subtree with it.
+LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
+    if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
+    sim::KeyPtr from;
+    LONG status = sim::keyOfHandle(key, 0, from);
+    if (status != ERROR_SUCCESS) return status;
+    sim::KeyPtr doomed;
+    bool created = false;
+    status = sim::walkKeyPath(from, subKey, false, doomed, created);
+    if (status != ERROR_SUCCESS) return status;
+    if (!sim::isNineX() && !doomed->subkeys.empty()) return ERROR_ACCESS_DENIED;
+    return sim::removeKey(doomed) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+}

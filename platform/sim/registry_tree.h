@@ -1,0 +1,88 @@
+// The simulated machine's registry: a tree of keys under each predefined
+// root, and the open key handles.
+//
+// Names compare ASCII case-insensitively and keep the spelling they were
+// created with. Subkeys are kept in upper-case name order and values in the
+// order they were created, as the system's own registry enumerates them.
+// Data is kept byte for byte as it was given, whatever its type.
+#ifndef QUORVANE_PLATFORM_SIM_REGISTRY_TREE_H
+#define QUORVANE_PLATFORM_SIM_REGISTRY_TREE_H
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "win32api.h"
+
+namespace sim {
+
+struct RegValue {
+    std::string name;
+    DWORD type = REG_NONE;
+    std::string data;
+};
+
+struct RegKey;
+using KeyPtr = std::shared_ptr<RegKey>;
+
+struct RegKey {
+    std::string name;
+    std::weak_ptr<RegKey> parent; // empty for a root
+    std::vector<KeyPtr> subkeys;  // upper-case name order
+    std::vector<RegValue> values; // creation order
+    bool deleted = false;         // open handles of a deleted key fail
+};
+
+// One open key handle: the key, and the rights it was opened with.
+struct OpenKey {
+    KeyPtr key;
+    REGSAM access = 0;
+};
+
+struct Registry {
+    KeyPtr localMachine = std::make_shared<RegKey>();
+    KeyPtr currentUser = std::make_shared<RegKey>();
+    std::map<uintptr_t, OpenKey> handles; // by handle value
+};
+
+// The subkey of that name, or null.
+KeyPtr findSubkey(const RegKey& key, const std::string& name);
+
+// The value of that name ("" is the default value), or null.
+RegValue* findValue(RegKey& key, const std::string& name);
+
+// Sets a value, keeping the place and spelling of one that exists.
+void setValue(RegKey& key, const std::string& name, DWORD type, std::string data);
+
+// Follows a subkey path ('\' between names; empty names between separators
+// are passed over) from `from`. A null or empty path names `from` itself. A
+// leading '\' is ERROR_BAD_PATHNAME. With `create`, missing keys are made
+// and `created` tells whether the last one was; otherwise a missing key is
+// ERROR_FILE_NOT_FOUND.
+LONG walkKeyPath(const KeyPtr& from, const char* path, bool create, KeyPtr& found, bool& created);
+
+// Takes a key out of its parent and marks it and everything below it
+// deleted. A root cannot be removed: false.
+bool removeKey(const KeyPtr& key);
+
+// Gives a value's type and data the way RegQueryValueExA does: the size
+// alone without a buffer, ERROR_MORE_DATA and the size needed when the
+// buffer is too small.
+LONG copyValueData(const RegValue& value, LPDWORD type, LPBYTE data, LPDWORD dataSize);
+
+// The key behind a handle (a predefined root or one the machine opened),
+// once it is known to be open, not deleted, and, on the NT family, opened
+// with every right in `needed`. The 9x family has no registry security.
+LONG keyOfHandle(HKEY handle, REGSAM needed, KeyPtr& key);
+
+// A new handle to the key with the rights asked for (generic rights mapped
+// to the key rights they stand for).
+HKEY newKeyHandle(const KeyPtr& key, REGSAM desired);
+
+// True when the handle was open (or is a predefined root); it is closed.
+bool closeKeyHandle(HKEY handle);
+
+} // namespace sim
+
+#endif // QUORVANE_PLATFORM_SIM_REGISTRY_TREE_H
