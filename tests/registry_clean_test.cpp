@@ -218,7 +218,10 @@ public:
 #ifdef _WIN32
         host_ = windowsPath_;
 #else
-        host_ = sim::hostPathOf(windowsPath_);
+        // Its folders need not exist yet on the simulated drive.
+        std::string rest = windowsPath_.substr(3);
+        std::replace(rest.begin(), rest.end(), '\\', '/');
+        host_ = sim::hostPathOf(windowsPath_.substr(0, 3)) + "/" + rest;
 #endif
         std::ifstream in(host_, std::ios::binary);
         hadFile_ = static_cast<bool>(in);

@@ -72,6 +72,29 @@ TEST_F(ScanDriver, ALockedDetectionIsQueuedAndTheRestartOfferedAfterTheWalk) {
 }
 
 
+#ifndef _WIN32
+// Under Wine a restart would end the test run: natively it is recorded.
+TEST_F(ScanDriver, AYesToTheRestartRestartsOnceAndANoNever) {
+    const samples::Bytes bytes = samples::matchingSample(8);
+    folder.writeFile("held.exe", std::string(bytes.begin(), bytes.end()));
+    RunningImage running(folder.path("held.exe"));
+    scanState.userChoice = choiceDelete;
+    scriptedAnswers.push_back(IDYES);
+    scanFolder();
+    ASSERT_EQ(sim::exitRequests().size(), 1u);
+    EXPECT_EQ(sim::exitRequests()[0].flags, static_cast<UINT>(EWX_REBOOT | EWX_FORCE));
+    EXPECT_TRUE(sim::exitRequests()[0].granted);
+    resetScanState();
+    resetQuestions();
+    scanState.resultList = window.handle();
+    scanState.probeOnly = false;
+    scanState.userChoice = choiceDelete;
+    scanFolder();
+    EXPECT_EQ(askedQuestions.size(), 1u);
+    EXPECT_EQ(sim::exitRequests().size(), 1u);
+}
+#endif
+
 TEST_F(ScanDriver, AHitPutsABlankLineBeforeTheStatistics) {
     scanState.filesInfected = 1; // as left by a hit
     scanState.filesRemoved = 1;
