@@ -78,10 +78,15 @@ std::string tempFolder() { return machine().tempFolder; }
 
 } // namespace sim
 
+// A record of any size but the two the system knows is refused, with the
+// error the system gives for it.
 BOOL GetVersionExA(LPOSVERSIONINFOA info) {
-    if (info == nullptr ||
-        (info->dwOSVersionInfoSize != sim::basicVersionSize && info->dwOSVersionInfoSize != sim::extendedVersionSize)) {
+    if (info == nullptr) {
         SetLastError(ERROR_INVALID_PARAMETER);
+        return FALSE;
+    }
+    if (info->dwOSVersionInfoSize != sim::basicVersionSize && info->dwOSVersionInfoSize != sim::extendedVersionSize) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return FALSE;
     }
     const sim::VersionInfo& version = sim::machine().version;
