@@ -4,8 +4,6 @@
 // ends the text.
 #include <unistd.h>
 
-#include <vector>
-
 #include "sim_state.h"
 
 namespace sim {
@@ -38,21 +36,22 @@ bool writeAllHost(int fd, const char* data, size_t length) {
     return true;
 }
 
+// Like the C runtime, reads the raw bytes into the caller's buffer and
+// translates them there: what lies past the count returned is raw data.
 int readText(int fd, char* buffer, unsigned int count) {
     if (count == 0) return 0;
-    std::vector<char> raw(count);
-    const ssize_t got = ::read(fd, raw.data(), count);
+    const ssize_t got = ::read(fd, buffer, count);
     if (got <= 0) return static_cast<int>(got);
     const size_t length = static_cast<size_t>(got);
     size_t kept = 0;
     for (size_t i = 0; i < length; ++i) {
-        const char c = raw[i];
+        const char c = buffer[i];
         if (c == endOfText) {
             // Left where it is, so that every later read ends there too.
             ::lseek(fd, -static_cast<off_t>(length - i), SEEK_CUR);
             break;
         }
-        if (c == carriageReturn && i + 1 < length && raw[i + 1] == lineFeed) continue;
+        if (c == carriageReturn && i + 1 < length && buffer[i + 1] == lineFeed) continue;
         buffer[kept++] = (c == carriageReturn && i + 1 == length) ? lastCarriageReturn(fd) : c;
     }
     return static_cast<int>(kept);
