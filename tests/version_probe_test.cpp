@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "version_probe.h"
 #include "win32api.h"
@@ -89,6 +90,61 @@ TEST(VersionProbe, EveryCallAsksTheSystemAgain) {
     EXPECT_EQ(getNtVersionClass(), ntVersion4);
     sim::setRelease(sim::Release::windowsXp);
     EXPECT_EQ(getNtVersionClass(), ntVersion5);
+}
+
+// Restarting ends every process of a Wine prefix, so the restart is only
+// ever asked for of the simulated machine, which records the request.
+class Restart : public ::testing::Test {
+protected:
+    Restart() { sim::reset(); }
+
+    static void expectOneForcedReboot() {
+        const std::vector<sim::ExitRequest> requests = sim::exitRequests();
+        ASSERT_EQ(requests.size(), 1u);
+        EXPECT_EQ(requests[0].flags, static_cast<UINT>(EWX_REBOOT | EWX_FORCE));
+        EXPECT_EQ(requests[0].reason, 0u);
+        EXPECT_TRUE(requests[0].granted);
+    }
+
+    const char* const shutdown = "SeShutdownPrivilege";
+};
+
+TEST_F(Restart, NineXFamilyRestartsWithoutThePrivilegeStep) {
+    sim::setRelease(sim::Release::windows98);
+    EXPECT_NE(restartWindows(), 0);
+    expectOneForcedReboot();
+    EXPECT_FALSE(sim::privilegeEnabled(shutdown)); // held, but never touched
+
+    sim::reset();
+    sim::setRelease(sim::Release::windows98);
+    ASSERT_TRUE(sim::setPrivilegeHeld(shutdown, false));
+    EXPECT_NE(restartWindows(), 0);
+    expectOneForcedReboot();
+}
+
+TEST_F(Restart, NtFamilyEnablesTheShutdownPrivilegeFirst) {
+    for (sim::Release release : {sim::Release::windowsNt4, sim::Release::windowsXp, sim::Release::windows10}) {
+        SCOPED_TRACE(static_cast<int>(release));
+        sim::reset();
+        sim::setRelease(release);
+        EXPECT_NE(restartWindows(), 0);
+        EXPECT_TRUE(sim::privilegeEnabled(shutdown));
+        expectOneForcedReboot();
+    }
+}
+
+TEST_F(Restart, WithoutThePrivilegeNoRestartIsAskedFor) {
+    sim::setRelease(sim::Release::windowsXp);
+    ASSERT_TRUE(sim::setPrivilegeHeld(shutdown, false));
+    EXPECT_EQ(restartWindows(), 1300); // ERROR_NOT_ALL_ASSIGNED
+    EXPECT_TRUE(sim::exitRequests().empty());
+}
+
+TEST_F(Restart, ASystemOfNeitherFamilyNeedsThePrivilegeToo) {
+    sim::setVersion(VER_PLATFORM_WIN32s, 3, 11);
+    ASSERT_TRUE(sim::setPrivilegeHeld(shutdown, false));
+    EXPECT_EQ(restartWindows(), 1300);
+    EXPECT_TRUE(sim::exitRequests().empty());
 }
 
 #endif // _WIN32
