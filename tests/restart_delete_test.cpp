@@ -4,6 +4,7 @@
 #include <fstream>
 #include <iterator>
 #include <set>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,9 @@
 #include "version_probe.h"
 
 #ifndef _WIN32
+#include <signal.h>
+#include <sys/resource.h>
+
 #include "machine.h"
 #endif
 
@@ -412,6 +416,49 @@ TEST_F(NtFamily, QueuesTheFileInTheDelayedDeletionQueue) {
 
 #ifndef _WIN32
 
+// While it lives, no file of the process may grow beyond `bytes`: a write
+// past that fails as on a full disk (EFBIG, the signal ignored).
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        previousHandler_ = signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = saved_;
+        limited.rlim_cur = bytes;
+        if (setrlimit(RLIMIT_FSIZE, &limited) != 0) throw std::runtime_error("cannot limit file sizes");
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        signal(SIGXFSZ, previousHandler_);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+private:
+    rlimit saved_{};
+    void (*previousHandler_)(int) = nullptr;
+};
+
+TEST_F(RestartFile, FailedWriteInTheMiddleLeavesTheRestartFileAsItWas) {
+    std::string before = "[boot]\r\nshell=x\r\n[rename]\r\n";
+    for (int i = 0; before.size() < 64 * 1024; ++i) before += "NUL=C:\\OLD" + std::to_string(i) + ".EXE\r\n";
+    put(before);
+    {
+        const FileSizeLimit limit(16 * 1024);
+        EXPECT_FALSE(add());
+    }
+    EXPECT_EQ(content(), before);
+    EXPECT_FALSE(presentBeside(freshName));
+    EXPECT_FALSE(presentBeside(asideName));
+    sim::setVersion(VER_PLATFORM_WIN32_WINDOWS, 4, 10);
+    const std::string path = lockedFile(folder);
+    {
+        const FileSizeLimit limit(16 * 1024);
+        EXPECT_EQ(scheduleDeleteAtRestart(path.c_str()), 0);
+    }
+    EXPECT_EQ(content(), before);
+}
+
 TEST_F(RestartFile, FailedReadLeavesTheRestartFileAsItWas) {
     const std::string before = "[rename]\r\nNUL=C:\\OLD.EXE\r\n";
     put(before);
@@ -430,6 +477,22 @@ TEST_F(RestartFile, SystemOfNeitherFamilyQueuesNothing) {
     EXPECT_EQ(scheduleDeleteAtRestart(path.c_str()), 0);
     EXPECT_FALSE(present());
     EXPECT_EQ(pendingOperations(), queue.saved());
+}
+
+TEST_F(NtFamily, RefusedRequestIsNotReportedAsQueued) {
+    // A queue value that is no list of strings: the system will not add to it.
+    HKEY key;
+    ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, sessionManagerKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                              nullptr),
+              ERROR_SUCCESS);
+    const char damaged[] = "not a list";
+    ASSERT_EQ(RegSetValueExA(key, pendingValue, 0, REG_SZ, reinterpret_cast<const BYTE*>(damaged), sizeof damaged),
+              ERROR_SUCCESS);
+    RegCloseKey(key);
+    const std::string path = lockedFile(folder);
+    ASSERT_FALSE(MoveFileExA(path.c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)); // as the machine behaves
+    EXPECT_EQ(scheduleDeleteAtRestart(path.c_str()), 0);
+    EXPECT_FALSE(present());
 }
 
 #endif // _WIN32
