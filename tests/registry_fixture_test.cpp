@@ -52,7 +52,8 @@ TEST(RegistryExport, EveryKindOfValueIsRead) {
 }
 
 TEST(RegistryExport, HexListsGoOnOverLinesEndingInABackslash) {
-    const auto sections = parsed("REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"b\"=hex:01,02,\\\n  03,\\\n\t04\n\"c\"=dword:1\n");
+    const auto sections =
+        parsed("REGEDIT4\n[HKEY_CURRENT_USER\\K]\n\"b\"=hex:01,02,\\\n  03,\\\n\t04\n\"c\"=dword:1\n");
     ASSERT_EQ(sections.size(), 1u);
     EXPECT_EQ(sections[0].values, (std::vector<RegistryValue>{{"b", REG_BINARY, "\x01\x02\x03\x04"},
                                                               {"c", REG_DWORD, std::string("\x01\0\0\0", 4)}}));

@@ -140,8 +140,9 @@ int _write(int fd, const void* buffer, unsigned int count) {
     sim::Machine& m = sim::machine();
     ++m.fileCalls.writes;
     const char* data = static_cast<const char*>(buffer);
-    if (m.textDescriptors.count(fd)) return sim::writeText(fd, data, count) < 0 ? failErrno(EBADF) : static_cast<int>(count);
-    return sim::writeAllHost(fd, data, count) ? static_cast<int>(count) : failErrno(EBADF);
+    const bool written = m.textDescriptors.count(fd) ? sim::writeText(fd, data, count) >= 0
+                                                     : sim::writeAllHost(fd, data, count);
+    return written ? static_cast<int>(count) : failErrno(EBADF);
 }
 
 // The offset is a 32-bit long on Windows; the machine honours that width so

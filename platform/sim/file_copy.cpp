@@ -33,7 +33,9 @@ bool copyContent(int from, int to) {
 // Puts the finished copy in place: over `to`, or only where nothing is.
 bool placeCopy(const std::string& copy, const std::string& to, bool replace) {
     if (replace) return ::rename(copy.c_str(), to.c_str()) == 0 || failWith(ERROR_ACCESS_DENIED);
-    if (::link(copy.c_str(), to.c_str()) != 0) return failWith(errno == EEXIST ? ERROR_FILE_EXISTS : ERROR_ACCESS_DENIED);
+    if (::link(copy.c_str(), to.c_str()) != 0) {
+        return failWith(errno == EEXIST ? ERROR_FILE_EXISTS : ERROR_ACCESS_DENIED);
+    }
     ::unlink(copy.c_str());
     return true;
 }

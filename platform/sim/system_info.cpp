@@ -15,13 +15,20 @@ constexpr BYTE workstationProduct = 1; // VER_NT_WORKSTATION
 const char* const systemFolderNt = "\\SYSTEM32";
 const char* const systemFolder9x = "\\SYSTEM";
 
-// What the four systems the program is tested on report, as Wine gives it.
-const VersionInfo presets[] = {
-    {VER_PLATFORM_WIN32_WINDOWS, 4, 10, 0x040A08AE, " A ", 0},
-    {VER_PLATFORM_WIN32_NT, 4, 0, 1381, "Service Pack 6a", 6},
-    {VER_PLATFORM_WIN32_NT, 5, 1, 2600, "Service Pack 3", 3},
-    {VER_PLATFORM_WIN32_NT, 6, 2, 9200, "", 0},
-};
+constexpr size_t presetCount = 4;
+
+// What the four systems the program is tested on report, as Wine gives it;
+// made on first use, since the machine itself may be made before this
+// file's statics are.
+const VersionInfo (&presets())[presetCount] {
+    static const VersionInfo table[presetCount] = {
+        {VER_PLATFORM_WIN32_WINDOWS, 4, 10, 0x040A08AE, " A ", 0},
+        {VER_PLATFORM_WIN32_NT, 4, 0, 1381, "Service Pack 6a", 6},
+        {VER_PLATFORM_WIN32_NT, 5, 1, 2600, "Service Pack 3", 3},
+        {VER_PLATFORM_WIN32_NT, 6, 2, 9200, "", 0},
+    };
+    return table;
+}
 
 // A 9x build number carries the version in its high word.
 DWORD buildNumberOf(DWORD platformId, DWORD major, DWORD minor) {
@@ -40,12 +47,12 @@ DWORD copyFolder(const std::string& folder, LPSTR buffer, DWORD size) {
 
 } // namespace
 
-const VersionInfo& versionPreset(Release release) { return presets[static_cast<int>(release)]; }
+const VersionInfo& versionPreset(Release release) { return presets()[static_cast<size_t>(release)]; }
 
 void setVersion(const VersionInfo& version) { machine().version = version; }
 
 void setVersion(DWORD platformId, DWORD major, DWORD minor) {
-    for (const VersionInfo& preset : presets) {
+    for (const VersionInfo& preset : presets()) {
         if (preset.platformId == platformId && preset.major == major && preset.minor == minor) {
             setVersion(preset);
             return;
@@ -111,7 +118,9 @@ UINT GetWindowsDirectoryA(LPSTR buffer, UINT size) { return sim::copyFolder(sim:
 
 UINT GetSystemDirectoryA(LPSTR buffer, UINT size) { return sim::copyFolder(sim::systemFolder(), buffer, size); }
 
-DWORD GetTempPathA(DWORD bufferLength, LPSTR buffer) { return sim::copyFolder(sim::tempFolder(), buffer, bufferLength); }
+DWORD GetTempPathA(DWORD bufferLength, LPSTR buffer) {
+    return sim::copyFolder(sim::tempFolder(), buffer, bufferLength);
+}
 
 // The pseudo-handle that stands for the calling process.
 HANDLE GetCurrentProcess(void) { return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1)); }

@@ -50,7 +50,9 @@ TEST_F(SimRegistry, ValuesEnumerateInTheOrderTheyWereCreated) {
 // Windows orders subkeys by their upper-case names, so '_' comes after the
 // letters; Wine compares lower-case names and puts it before them.
 TEST_F(SimRegistry, SubkeysEnumerateInUpperCaseNameOrder) {
-    for (const char* path : {"S\\_u", "S\\a_b", "S\\B", "S\\aab", "S\\Ab"}) RegCloseKey(created(HKEY_CURRENT_USER, path));
+    for (const char* path : {"S\\_u", "S\\a_b", "S\\B", "S\\aab", "S\\Ab"}) {
+        RegCloseKey(created(HKEY_CURRENT_USER, path));
+    }
     std::vector<std::string> names;
     ASSERT_TRUE(readSubkeyNames(HKEY_CURRENT_USER, "S", names));
     EXPECT_EQ(names, (std::vector<std::string>{"aab", "Ab", "a_b", "B", "_u"}));
