@@ -3,15 +3,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine_test.h"
 #include "exe_check.h"
 #include "pe_sample.h"
+#include "registry_fixture.h"
 #include "registry_clean.h"
 #include "registry_ops.h"
 #include "text_sample.h"
@@ -45,57 +48,56 @@ std::string windowsFolder() {
     return folder;
 }
 
-// Values the test writes under HKEY_LOCAL_MACHINE, and the keys it made
-// for them: all gone again when it ends, so that a real registry is left as
-// it was found.
+// A registry export's text for one value under HKEY_LOCAL_MACHINE: a string
+// with its escapes, or the bytes of another type.
+std::string exportValue(const std::string& key, const std::string& name, const std::string& data, DWORD type,
+                        bool terminated) {
+    std::string text = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\" + key + "]\n\"" + name + "\"=";
+    if (type == REG_SZ && terminated) {
+        text += '"';
+        for (char c : data) text += (c == '\\' || c == '"') ? std::string{'\\', c} : std::string{c};
+        return text + "\"\n";
+    }
+    char number[8];
+    snprintf(number, sizeof number, "%lx", static_cast<unsigned long>(type));
+    text += std::string("hex(") + number + "):";
+    const std::string bytes = terminated ? data + '\0' : data;
+    for (size_t i = 0; i < bytes.size(); ++i) {
+        snprintf(number, sizeof number, "%s%02x", i == 0 ? "" : ",", static_cast<unsigned char>(bytes[i]));
+        text += number;
+    }
+    return text + "\n";
+}
+
+// Values the test writes under HKEY_LOCAL_MACHINE, gone again when it ends,
+// so that a real registry is left as it was found.
 class MachineValues {
 public:
+    MachineValues() = default;
     ~MachineValues() {
-        for (auto it = values_.rbegin(); it != values_.rend(); ++it) deleteRegValue(HKEY_LOCAL_MACHINE, it->first.c_str(), it->second.c_str());
-        for (auto it = createdKeys_.rbegin(); it != createdKeys_.rend(); ++it) RegDeleteKeyA(HKEY_LOCAL_MACHINE, it->c_str());
+        while (!scenarios_.empty()) scenarios_.pop_back(); // the last one first
     }
+    MachineValues(const MachineValues&) = delete;
+    MachineValues& operator=(const MachineValues&) = delete;
+
     void set(const std::string& key, const std::string& name, const std::string& data, DWORD type = REG_SZ,
              bool terminated = true) {
-        HKEY handle = create(key);
-        ASSERT_NE(handle, nullptr);
-        const DWORD size = static_cast<DWORD>(data.size() + (terminated ? 1 : 0));
-        EXPECT_EQ(RegSetValueExA(handle, name.c_str(), 0, type, reinterpret_cast<const BYTE*>(data.c_str()), size),
-                  ERROR_SUCCESS);
-        RegCloseKey(handle);
-        values_.emplace_back(key, name);
+        scenarios_.emplace_back(new RegistryScenario);
+        ASSERT_TRUE(scenarios_.back()->load(exportValue(key, name, data, type, terminated)))
+            << scenarios_.back()->error();
     }
-    void makeKey(const std::string& key) {
-        HKEY handle = create(key);
-        ASSERT_NE(handle, nullptr);
-        RegCloseKey(handle);
+    void load(const std::string& exportText) {
+        scenarios_.emplace_back(new RegistryScenario);
+        ASSERT_TRUE(scenarios_.back()->load("REGEDIT4\n\n" + exportText)) << scenarios_.back()->error();
     }
     static bool has(const std::string& key, const std::string& name) {
-        std::vector<char> data;
-        return readRegValue(HKEY_LOCAL_MACHINE, key.c_str(), name.c_str(), data);
+        RegistryValue value;
+        return readRegistryValue(HKEY_LOCAL_MACHINE, key, name, value);
     }
-    static bool hasKey(const std::string& key) {
-        HKEY handle;
-        if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return false;
-        RegCloseKey(handle);
-        return true;
-    }
+    static bool hasKey(const std::string& key) { return registryKeyExists(HKEY_LOCAL_MACHINE, key); }
 
 private:
-    // The key, opened with every right and made when it is not there; null
-    // when neither works.
-    HKEY create(const std::string& key) {
-        HKEY handle = nullptr;
-        DWORD disposition = 0;
-        if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &handle,
-                            &disposition) != ERROR_SUCCESS) {
-            return nullptr;
-        }
-        if (disposition == REG_CREATED_NEW_KEY) createdKeys_.push_back(key);
-        return handle;
-    }
-
-    std::vector<std::pair<std::string, std::string>> values_;
-    std::vector<std::string> createdKeys_;
+    std::vector<std::unique_ptr<RegistryScenario>> scenarios_;
 };
 
 class RegistryClean : public EngineTest {
@@ -169,8 +171,12 @@ TEST_F(RegistryClean, LongAndNonStringDataIsJudgedWholeAndSafely) {
 }
 
 TEST_F(RegistryClean, ALaterHitDeletesTheRememberedNameEverywhereWithItsOwnName) {
-    registry.set(runServicesKey, "qv-remembered", "whatever");
-    registry.set(uninstallKey, "qv-remembered", "whatever");
+    registry.load(R"([HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\RunServices]
+"qv-remembered"="whatever"
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\rhcjg7j0e38v]
+"qv-remembered"="whatever"
+)");
     copyText(scanState.runValueName, sizeof scanState.runValueName, "qv-remembered");
     cleanRegistryFor("W32/Karvex.Bds.Trojan");
     EXPECT_FALSE(MachineValues::has(runServicesKey, "qv-remembered"));
@@ -179,8 +185,12 @@ TEST_F(RegistryClean, ALaterHitDeletesTheRememberedNameEverywhereWithItsOwnName)
 }
 
 TEST_F(RegistryClean, AfterADeleteTheFamilysUninstallEntryAndOwnStartUpValueGo) {
-    registry.set(uninstallKey, "UninstallString", "C:\\WINDOWS\\uninstall.exe /x");
-    registry.set(runKey, "SMrhcjg7j0e38v", "C:\\WINDOWS\\rhcjg7j0e38v.exe");
+    registry.load(R"([HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Uninstall\rhcjg7j0e38v]
+"UninstallString"="C:\\WINDOWS\\uninstall.exe /x"
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Run]
+"SMrhcjg7j0e38v"="C:\\WINDOWS\\rhcjg7j0e38v.exe"
+)");
     EXPECT_TRUE(afterFileRemoved());
     EXPECT_FALSE(MachineValues::has(uninstallKey, "UninstallString"));
     EXPECT_FALSE(MachineValues::has(runKey, "SMrhcjg7j0e38v"));
@@ -200,9 +210,9 @@ TEST_F(RegistryClean, WithoutTheUninstallEntryTheStartUpValueIsNotLookedAt) {
 
 TEST_F(RegistryClean, AServiceRegistrationGoesFromBothControlSets) {
     const std::string first = "SYSTEM\\ControlSet001\\Services\\qvsvc";
-    registry.makeKey(first);
-    registry.makeKey(first + "\\Enum");
-    registry.makeKey(first + "\\Security");
+    registry.load(R"([HKEY_LOCAL_MACHINE\SYSTEM\ControlSet001\Services\qvsvc\Enum]
+[HKEY_LOCAL_MACHINE\SYSTEM\ControlSet001\Services\qvsvc\Security]
+)");
     EXPECT_TRUE(deleteServiceKeys("qvsvc"));
     EXPECT_FALSE(MachineValues::hasKey(first));
     EXPECT_FALSE(deleteServiceKeys("qvsvc"));
