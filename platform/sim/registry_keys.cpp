@@ -12,17 +12,23 @@ const char* creationPath(const char* subKey) {
     return subKey;
 }
 
+// The key subKey names below the key behind a handle; opening below a key
+// asks nothing of the handle it starts from.
+LONG findKey(HKEY key, LPCSTR subKey, bool create, sim::KeyPtr& found, bool& created) {
+    sim::KeyPtr from;
+    const LONG status = sim::keyOfHandle(key, 0, from);
+    if (status != ERROR_SUCCESS) return status;
+    created = false;
+    return sim::walkKeyPath(from, subKey, create, found, created);
+}
+
 } // namespace
 
 LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD /*options*/, REGSAM desired, PHKEY result) {
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
-    sim::KeyPtr from;
-    // Opening below a key asks nothing of the handle it starts from.
-    LONG status = sim::keyOfHandle(key, 0, from);
-    if (status != ERROR_SUCCESS) return status;
     sim::KeyPtr found;
     bool created = false;
-    status = sim::walkKeyPath(from, subKey, false, found, created);
+    const LONG status = findKey(key, subKey, false, found, created);
     if (status != ERROR_SUCCESS) return status;
     *result = sim::newKeyHandle(found, desired);
     return ERROR_SUCCESS;
@@ -32,12 +38,9 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*keyCla
                      REGSAM desired, const LPSECURITY_ATTRIBUTES /*securityAttributes*/, PHKEY result,
                      LPDWORD disposition) {
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
-    sim::KeyPtr from;
-    LONG status = sim::keyOfHandle(key, 0, from);
-    if (status != ERROR_SUCCESS) return status;
     sim::KeyPtr found;
     bool created = false;
-    status = sim::walkKeyPath(from, creationPath(subKey), true, found, created);
+    const LONG status = findKey(key, creationPath(subKey), true, found, created);
     if (status != ERROR_SUCCESS) return status;
     *result = sim::newKeyHandle(found, desired);
     if (disposition != nullptr) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
@@ -50,12 +53,9 @@ LONG RegCloseKey(HKEY key) { return sim::closeKeyHandle(key) ? ERROR_SUCCESS : E
 // subtree with it.
 LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
-    sim::KeyPtr from;
-    LONG status = sim::keyOfHandle(key, 0, from);
-    if (status != ERROR_SUCCESS) return status;
     sim::KeyPtr doomed;
     bool created = false;
-    status = sim::walkKeyPath(from, subKey, false, doomed, created);
+    const LONG status = findKey(key, subKey, false, doomed, created);
     if (status != ERROR_SUCCESS) return status;
     if (!sim::isNineX() && !doomed->subkeys.empty()) return ERROR_ACCESS_DENIED;
     return sim::removeKey(doomed) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
