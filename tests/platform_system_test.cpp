@@ -6,19 +6,13 @@
 #include <cstring>
 #include <string>
 
+#include "test_machine.h"
 #include "win32api.h"
 
 namespace {
 
 constexpr DWORD basicRecordSize = 148;
 constexpr DWORD extendedRecordSize = 156;
-
-std::string windowsFolder() {
-    char path[MAX_PATH] = {};
-    const UINT length = GetWindowsDirectoryA(path, sizeof path);
-    EXPECT_GT(length, 0u);
-    return std::string(path, length);
-}
 
 std::string expanded(const char* text) {
     char result[MAX_PATH] = {};

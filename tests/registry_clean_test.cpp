@@ -36,18 +36,6 @@ std::string upper(std::string text) {
     return text;
 }
 
-std::string systemFolder() {
-    char folder[MAX_PATH] = {};
-    GetSystemDirectoryA(folder, sizeof folder);
-    return folder;
-}
-
-std::string windowsFolder() {
-    char folder[MAX_PATH] = {};
-    GetWindowsDirectoryA(folder, sizeof folder);
-    return folder;
-}
-
 // A registry export's text for one value under HKEY_LOCAL_MACHINE: a string
 // with its escapes, or the bytes of another type.
 std::string exportValue(const std::string& key, const std::string& name, const std::string& data, DWORD type,

@@ -37,13 +37,6 @@ std::string hostPathOf(const std::string& windowsPath) {
 #endif
 }
 
-std::string windowsFolder() {
-    char folder[MAX_PATH] = {};
-    const UINT length = GetWindowsDirectoryA(folder, sizeof folder);
-    if (length == 0 || length >= sizeof folder) throw std::runtime_error("no Windows folder");
-    return folder;
-}
-
 bool readHostFile(const std::string& hostPath, std::string& content) {
     std::ifstream in(hostPath, std::ios::binary);
     if (!in) return false;

@@ -57,6 +57,21 @@ std::vector<std::string> listNames(const std::string& pattern) {
 
 namespace {
 
+std::string systemAnswer(UINT (*ask)(LPSTR, UINT), const char* what) {
+    char folder[MAX_PATH] = {};
+    const UINT length = ask(folder, sizeof folder);
+    if (length == 0 || length >= sizeof folder) throw std::runtime_error(std::string("no ") + what + " folder");
+    return std::string(folder, length);
+}
+
+} // namespace
+
+std::string windowsFolder() { return systemAnswer(GetWindowsDirectoryA, "Windows"); }
+
+std::string systemFolder() { return systemAnswer(GetSystemDirectoryA, "system"); }
+
+namespace {
+
 std::atomic<int> folderCounter{0};
 
 std::string uniqueName() {

@@ -114,6 +114,11 @@ void resetQuestions();
 // The names FindFirstFileA and FindNextFileA give for pattern, in order.
 std::vector<std::string> listNames(const std::string& pattern);
 
+// The Windows and system folders as the running system names them, without
+// a trailing backslash; throws when the system gives none.
+std::string windowsFolder();
+std::string systemFolder();
+
 // Empties the thread's message queue.
 void drainMessages();
 
