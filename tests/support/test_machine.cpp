@@ -57,7 +57,7 @@ std::vector<std::string> listNames(const std::string& pattern) {
 
 namespace {
 
-std::string systemAnswer(UINT (*ask)(LPSTR, UINT), const char* what) {
+std::string systemAnswer(UINT(WINAPI* ask)(LPSTR, UINT), const char* what) {
     char folder[MAX_PATH] = {};
     const UINT length = ask(folder, sizeof folder);
     if (length == 0 || length >= sizeof folder) throw std::runtime_error(std::string("no ") + what + " folder");
