@@ -25,8 +25,10 @@
 #include "sim_api/base.h"
 #include "sim_api/crt.h"
 #include "sim_api/files.h"
+#include "sim_api/processes.h"
 #include "sim_api/registry.h"
 #include "sim_api/security.h"
+#include "sim_api/services.h"
 #include "sim_api/system.h"
 #include "sim_api/windowing.h"
 

@@ -49,6 +49,49 @@ struct FileObject {
 constexpr DWORD shutdownPrivilegeId = 19;
 constexpr DWORD debugPrivilegeId = 20;
 
+// Identifiers of the processes a test starts begin here, well apart from
+// the first handle values, and step by 4 as the system's own do.
+constexpr DWORD firstProcessId = 0x1000;
+constexpr DWORD processIdStep = 4;
+
+// A process a test started.
+struct SimProcess {
+    DWORD id = 0;
+    ProcessSetup setup;
+    std::string hostImage; // empty when it holds no image
+    bool running = true;
+    UINT exitCode = STILL_ACTIVE;
+};
+
+// One open process handle: whose it is, and the rights it was opened with.
+struct ProcessHandle {
+    DWORD id = 0;
+    DWORD access = 0;
+};
+
+// One Toolhelp snapshot: the processes as they were when it was taken.
+struct ProcessSnapshot {
+    std::vector<PROCESSENTRY32> entries;
+    size_t next = 0;
+};
+
+// A service of the manager, and where its stopping has got to.
+struct SimService {
+    ServiceSetup setup;       // its state is the current one
+    int pendingPollsLeft = 0; // while stopping; -1: forever
+    DWORD checkPoint = 0;     // of the pending stop, as the service reports its progress
+    DWORD exitCode = 0;       // dwWin32ExitCode
+    ServiceCallCounts calls;
+};
+
+// One open handle of the service control manager: the manager itself or
+// one service, by its place in the list.
+struct ServiceHandle {
+    bool manager = false;
+    size_t service = 0;
+    DWORD access = 0;
+};
+
 struct Machine {
     Drive drives[driveCount];
     // Attribute bits that a host file system cannot hold (hidden, system,
@@ -84,6 +127,17 @@ struct Machine {
     std::set<DWORD> enabledPrivileges;
     std::map<uintptr_t, DWORD> tokens; // rights by handle value
     std::vector<ExitRequest> exitRequests;
+    std::vector<SimProcess> processes; // in start order
+    DWORD nextProcessId = firstProcessId;
+    std::map<uintptr_t, ProcessHandle> processHandles; // by handle value
+    std::map<uintptr_t, ProcessSnapshot> snapshots;    // by handle value
+    std::vector<ProcessCall> processCalls;
+    std::map<std::string, bool> libraryOverrides;  // by upper-case library name
+    std::map<std::string, bool> functionOverrides; // by upper-case library name, '!', function name
+    std::optional<std::vector<unsigned char>> performanceDataOverride;
+    std::vector<SimService> services; // in the order they were added
+    std::map<uintptr_t, ServiceHandle> serviceHandles; // by handle value
+    bool serviceManagerAccess = true;
 };
 
 // Mints a new handle value; never 0 and never INVALID_HANDLE_VALUE.
@@ -194,6 +248,35 @@ bool copyHostFile(const std::string& from, const std::string& to, bool replace);
 // Queues a move (or, without a new name, a deletion) for the next restart
 // in the registry's PendingFileRenameOperations, as the NT family does.
 BOOL queueMoveAtRestart(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags);
+
+// The process with that identifier, running or ended; null when none was
+// started with it.
+SimProcess* findProcess(DWORD id);
+
+// The toolhelp executable text and the performance-counter instance name
+// of a process, as the system gives them.
+std::string toolhelpNameOf(const SimProcess& process);
+std::string counterNameOf(const SimProcess& process);
+
+// Closes a process handle or a snapshot; false when the value is neither.
+bool closeProcessObject(uintptr_t handle);
+
+// Adds one call to the record of process calls.
+void recordProcessCall(const char* call, DWORD id, DWORD access, bool ok);
+
+// The Toolhelp and PSAPI functions, with the real ones' signatures: a
+// program finds them only through GetProcAddress.
+HANDLE WINAPI createToolhelp32Snapshot(DWORD flags, DWORD processId);
+BOOL WINAPI process32First(HANDLE snapshot, PROCESSENTRY32* entry);
+BOOL WINAPI process32Next(HANDLE snapshot, PROCESSENTRY32* entry);
+BOOL WINAPI enumProcesses(DWORD* ids, DWORD idsBytes, DWORD* bytesReturned);
+DWORD WINAPI getModuleFileNameExA(HANDLE process, HMODULE module, LPSTR fileName, DWORD size);
+
+// Tells the services that the process they live in has ended: they stop.
+void serviceProcessEnded(DWORD id);
+
+// RegQueryValueExA of HKEY_PERFORMANCE_DATA.
+LONG queryPerformanceData(LPCSTR valueName, LPDWORD type, LPBYTE data, LPDWORD dataSize);
 
 } // namespace sim
 

@@ -12,6 +12,8 @@ typedef ACCESS_MASK REGSAM;
 // The predefined keys: sign-extended 32-bit values, as the system defines them.
 #define HKEY_CURRENT_USER ((HKEY)(ULONG_PTR)((LONG)0x80000001))
 #define HKEY_LOCAL_MACHINE ((HKEY)(ULONG_PTR)((LONG)0x80000002))
+// Not a key of the tree: the performance data, asked for by object index.
+#define HKEY_PERFORMANCE_DATA ((HKEY)(ULONG_PTR)((LONG)0x80000004))
 
 // Access rights of a key handle.
 #define DELETE 0x00010000L
