@@ -61,10 +61,13 @@ BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
     return TRUE;
 }
 
-// Closes a file handle of CreateFileA or a token of OpenProcessToken.
+// Closes a file handle of CreateFileA, a token of OpenProcessToken, a
+// process handle of OpenProcess or a Toolhelp snapshot.
 BOOL CloseHandle(HANDLE object) {
     sim::Machine& m = sim::machine();
     const uintptr_t value = reinterpret_cast<uintptr_t>(object);
-    if (m.objects.erase(value) == 0 && m.tokens.erase(value) == 0) return failWith(ERROR_INVALID_HANDLE);
+    if (m.objects.erase(value) == 0 && m.tokens.erase(value) == 0 && !sim::closeProcessObject(value)) {
+        return failWith(ERROR_INVALID_HANDLE);
+    }
     return TRUE;
 }
