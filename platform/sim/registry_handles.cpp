@@ -50,7 +50,8 @@ HKEY newKeyHandle(const KeyPtr& key, REGSAM desired) {
 }
 
 bool closeKeyHandle(HKEY handle) {
-    if (predefinedKey(handle) != nullptr) return true;
+    // Closing the performance data key ends the query, which holds nothing.
+    if (predefinedKey(handle) != nullptr || handle == HKEY_PERFORMANCE_DATA) return true;
     return machine().registry.handles.erase(reinterpret_cast<uintptr_t>(handle)) != 0;
 }
 

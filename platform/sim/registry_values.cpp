@@ -29,6 +29,7 @@ LONG copyValueData(const RegValue& value, LPDWORD type, LPBYTE data, LPDWORD dat
 
 LONG RegQueryValueExA(HKEY key, LPCSTR valueName, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD dataSize) {
     if (reserved != nullptr || (data != nullptr && dataSize == nullptr)) return ERROR_INVALID_PARAMETER;
+    if (key == HKEY_PERFORMANCE_DATA) return sim::queryPerformanceData(valueName, type, data, dataSize);
     sim::KeyPtr found;
     const LONG status = sim::keyOfHandle(key, KEY_QUERY_VALUE, found);
     if (status != ERROR_SUCCESS) return status;
