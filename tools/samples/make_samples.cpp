@@ -3,10 +3,14 @@
 //
 //   make-samples [--near-misses] DIR
 //   make-samples --hosts DIR
+//   make-samples --running DIR
 //
 // DIR/sampleNN.exe for NN = 00..56; with --near-misses also
 // DIR/near/NN-label.bin. With --hosts only DIR/hosts, a hosts file that
-// carries the text signature's payload. Each sample's layout is listed on standard output.
+// carries the text signature's payload. With --running only DIR/running.exe,
+// a PE32+ program that runs until it is ended and that the first record it
+// can be made for matches; that record's name is listed. Each sample's layout
+// is listed on standard output.
 // Exit status: 0 written, 1 a file or folder could not be written, 2 bad arguments.
 #include <cstdio>
 #include <filesystem>
@@ -14,6 +18,7 @@
 #include <system_error>
 
 #include "pe_sample.h"
+#include "running_sample.h"
 #include "text_sample.h"
 
 namespace {
@@ -24,6 +29,8 @@ constexpr int exitUsage = 2;
 constexpr const char* nearMissOption = "--near-misses";
 constexpr const char* hostsOption = "--hosts";
 constexpr const char* hostsName = "hosts";
+constexpr const char* runningOption = "--running";
+constexpr const char* runningName = "running.exe";
 constexpr const char* nearMissFolder = "near";
 constexpr int numberWidth = 2; // NN in the file names
 constexpr size_t numberBufferSize = 16;
@@ -31,11 +38,13 @@ constexpr size_t numberBufferSize = 16;
 struct Options {
     bool nearMisses = false;
     bool hostsOnly = false;
+    bool runningOnly = false;
     std::string folder;
 };
 
 int usage(const char* problem) {
-    std::fprintf(stderr, "make-samples: %s\nusage: make-samples [%s | %s] DIR\n", problem, nearMissOption, hostsOption);
+    std::fprintf(stderr, "make-samples: %s\nusage: make-samples [%s | %s | %s] DIR\n", problem, nearMissOption,
+                 hostsOption, runningOption);
     return exitUsage;
 }
 
@@ -48,6 +57,8 @@ bool parseArguments(int argc, char** argv, Options& options, std::string& proble
             options.nearMisses = true;
         } else if (argument == hostsOption) {
             options.hostsOnly = true;
+        } else if (argument == runningOption) {
+            options.runningOnly = true;
         } else if (!argument.empty() && argument[0] == '-') {
             problem = "unknown option " + argument;
             return false;
@@ -102,6 +113,18 @@ bool writeSample(const std::filesystem::path& folder, int index) {
     return true;
 }
 
+bool writeRunning(const std::filesystem::path& folder) {
+    const int index = samples::runnableRecordIndex();
+    if (index < 0) {
+        std::fprintf(stderr, "make-samples: no record leaves room for a runnable image\n");
+        return false;
+    }
+    if (!writeOne(folder / runningName, samples::runnableSample(index)))
+        return false;
+    std::printf("%s  %s\n", runningName, exeSignatureTable[index].name);
+    return true;
+}
+
 bool writeNearMisses(const std::filesystem::path& folder, int index) {
     for (const samples::NearMiss& miss : samples::nearMisses(index)) {
         if (!writeOne(folder / (twoDigits(index) + "-" + miss.label + ".bin"), miss.bytes))
@@ -126,6 +149,8 @@ int main(int argc, char** argv) {
         const std::string text = samples::uuencodedHosts();
         return writeOne(folder / hostsName, samples::Bytes(text.begin(), text.end())) ? exitWritten : exitWriteFailed;
     }
+    if (options.runningOnly)
+        return writeRunning(folder) ? exitWritten : exitWriteFailed;
     for (int index = 0; index < exeSignatureCount; ++index) {
         if (!writeSample(folder, index))
             return exitWriteFailed;
