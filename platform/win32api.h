@@ -30,6 +30,7 @@
 #include "sim_api/security.h"
 #include "sim_api/services.h"
 #include "sim_api/system.h"
+#include "sim_api/text.h"
 #include "sim_api/windowing.h"
 
 #endif // _WIN32
