@@ -4,9 +4,9 @@
 #include "restart_file.h"
 
 #include <stddef.h>
-#include <ctype.h>
 #include <string.h>
 
+#include "text_util.h"
 #include "win32api.h"
 
 namespace {
@@ -85,13 +85,6 @@ private:
     size_t used_ = 0;
     bool failed_ = false;
 };
-
-bool sameLettersNoCase(const char* text, const char* other, size_t count) {
-    for (size_t i = 0; i < count; ++i) {
-        if (toupper(static_cast<unsigned char>(text[i])) != toupper(static_cast<unsigned char>(other[i]))) return false;
-    }
-    return true;
-}
 
 // The start of one line: up to renameHeaderLength bytes, fewer when the
 // line ends (its LF included) or the input does.

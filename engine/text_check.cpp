@@ -19,8 +19,6 @@ namespace {
 constexpr unsigned beginLength = 5; // "begin"
 const char* const beginWord = "begin";
 
-bool textTableReady = false;
-
 // The stripped windows of the file under test, kept for the process.
 unsigned char headText[textWindowSize];
 unsigned char tailText[textWindowSize];
@@ -127,13 +125,6 @@ bool findPattern(const unsigned char* window, size_t windowLength, const unsigne
     return false;
 }
 
-void unscrambleTextTable() {
-    for (TextSignature& record : textSignatures) {
-        const size_t length = record.patternLength < textPatternCapacity ? record.patternLength : textPatternCapacity;
-        for (size_t i = 0; i < length; ++i) record.pattern[i] ^= textPatternKey;
-    }
-}
-
 bool startsWithBegin(int fd) {
     if (_filelength(fd) < 0) return false;
     char first[beginLength];
@@ -158,12 +149,6 @@ bool matchTextSignature(int fd) {
         return true;
     }
     return false;
-}
-
-void readyTextTable() {
-    if (textTableReady) return;
-    textTableReady = true;
-    unscrambleTextTable();
 }
 
 bool checkTextFile(const char* path) {

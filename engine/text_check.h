@@ -6,6 +6,8 @@
 
 #include <stddef.h>
 
+#include "text_table.h"
+
 // The stripped windows of a file: its first and its last this many bytes.
 constexpr int textWindowSize = 4096;
 
@@ -28,13 +30,6 @@ size_t stripWhitespace(const unsigned char* source, size_t length, unsigned char
 // Whether pattern lies wholly inside the first windowLength bytes of window.
 bool findPattern(const unsigned char* window, size_t windowLength, const unsigned char* pattern,
                  size_t patternLength);
-
-// Turns the stored patterns back into the real ones, in place.
-void unscrambleTextTable();
-
-// Unscrambles the table the first time it is called in the process, and
-// never again; checkTextFile calls it before each check.
-void readyTextTable();
 
 // Name of the record that matched last.
 extern char matchedTextName[];

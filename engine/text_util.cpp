@@ -41,6 +41,23 @@ const char* findTextNoCase(const char* haystack, const char* needle) {
     return needleLength == 0 ? haystack : nullptr;
 }
 
+bool sameLettersNoCase(const char* text, const char* other, size_t count) {
+    for (size_t i = 0; i < count; ++i) {
+        if (toupper(static_cast<unsigned char>(text[i])) != toupper(static_cast<unsigned char>(other[i]))) return false;
+    }
+    return true;
+}
+
+bool sameTextNoCase(const char* text, const char* other) {
+    const size_t length = strlen(text);
+    return strlen(other) == length && sameLettersNoCase(text, other, length);
+}
+
+const char* fileNamePart(const char* path) {
+    const char* backslash = strrchr(path, '\\');
+    return backslash == nullptr ? path : backslash + 1;
+}
+
 void lowerCase(char* text) {
     for (char* at = text; *at != '\0'; ++at) {
         if (*at >= 'A' && *at <= 'Z') *at = static_cast<char>(*at - 'A' + 'a');

@@ -19,6 +19,16 @@ bool appendText(char* destination, size_t capacity, const char* source);
 // Like strstr, but letters match whatever their case (ASCII folding).
 const char* findTextNoCase(const char* haystack, const char* needle);
 
+// True when the first count characters of both texts are the same letters,
+// whatever their case (ASCII folding). Both must hold count characters.
+bool sameLettersNoCase(const char* text, const char* other, size_t count);
+
+// True when both texts are equal but for the case of their letters.
+bool sameTextNoCase(const char* text, const char* other);
+
+// The part of a path after its last backslash; the whole path without one.
+const char* fileNamePart(const char* path);
+
 // Folds ASCII capitals to lower case, in place.
 void lowerCase(char* text);
 

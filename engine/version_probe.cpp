@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include "privileges.h"
 #include "win32api.h"
 
 namespace {
@@ -18,25 +19,6 @@ bool readVersion(OSVERSIONINFOA& version) {
     memset(&version, 0, sizeof version);
     version.dwOSVersionInfoSize = basicVersionRecordSize;
     return GetVersionExA(&version) != 0;
-}
-
-// Enables the shutdown privilege in the process token. Returns false when
-// the token cannot be opened; otherwise error is the thread's last error as
-// the adjustment left it (1300 when the privilege is not held).
-bool enableShutdownPrivilege(DWORD& error) {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) return false;
-    TOKEN_PRIVILEGES privileges;
-    memset(&privileges, 0, sizeof privileges);
-    // A failed look-up leaves the zeroed identifier, which the adjustment
-    // then refuses: its error is the one that counts.
-    LookupPrivilegeValueA(nullptr, shutdownPrivilege, &privileges.Privileges[0].Luid);
-    privileges.PrivilegeCount = 1;
-    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    AdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
-    error = GetLastError();
-    CloseHandle(token);
-    return true;
 }
 
 int32_t requestRestart() { return ExitWindowsEx(forcedReboot, 0); }
@@ -71,7 +53,7 @@ int32_t restartWindows() {
     // version cannot be read is treated like NT.
     if (getWinVersionClass() == winVersion9x) return requestRestart();
     DWORD error = ERROR_SUCCESS;
-    if (!enableShutdownPrivilege(error)) return 0;
+    if (!enablePrivilege(shutdownPrivilege, error)) return 0;
     if (error != ERROR_SUCCESS) return static_cast<int32_t>(error);
     return requestRestart();
 }

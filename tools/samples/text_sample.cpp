@@ -2,7 +2,7 @@
 #include "text_sample.h"
 
 #include "signatures/text_signatures.h"
-#include "text_check.h"
+#include "text_table.h"
 
 namespace samples {
 
