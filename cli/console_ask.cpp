@@ -4,6 +4,8 @@
 #include <cstring>
 
 #include "console_ask.h"
+#include "console_report.h"
+#include "escape.h"
 #include "scan_state.h"
 #include "terminal.h"
 
@@ -33,4 +35,12 @@ int askUser(const char* text, const char* /*caption*/, unsigned style) {
     if (configuredAnswers == Answers::askOnTerminal) agreed = isTerminal(stdin) && askTerminal(text, yesNo);
     if (yesNo) return agreed ? IDYES : IDNO;
     return agreed ? IDOK : IDCANCEL;
+}
+
+// An unattended run must not wait for an OK: the notice goes to standard
+// error, its caption first (for "Could not kill process" the file's path).
+void tellUser(const char* text, const char* caption) {
+    clearProgress();
+    std::fprintf(stderr, "quorvane-scan: %s: %s\n", escapeControlBytes(caption).c_str(),
+                 escapeControlBytes(text).c_str());
 }

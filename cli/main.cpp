@@ -1,9 +1,11 @@
 // quorvane-scan: the scanning engine on the command line.
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "console_ask.h"
 #include "console_report.h"
+#include "memory_sweep.h"
 #include "options.h"
 #include "scan_driver.h"
 #include "scan_state.h"
@@ -19,10 +21,19 @@ constexpr int exitUsage = 2;
 constexpr int exitIncomplete = 2; // stopped early, or something could not be scanned
 
 const char* const versionText = "quorvane-scan 1.0\n";
+const char* const restartNotice = "quorvane-scan: the Windows system must be restarted to finish the cleaning\n";
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "quorvane-scan: %s\n", message.c_str());
     return exitUsage;
+}
+
+void reportNotScanned() {
+    const int notScanned = static_cast<int>(scanState.itemsNotScanned);
+    if (notScanned > 0) {
+        std::fprintf(stderr, "quorvane-scan: %d %s could not be scanned\n", notScanned,
+                     notScanned == 1 ? "item" : "items");
+    }
 }
 
 // The closing lines on standard error: the status word, then how much could
@@ -34,13 +45,9 @@ void reportEnd() {
     // program never restarts the machine it runs on when that machine is not
     // the one being cleaned; on Windows a Yes to the question has restarted it.
     if (scanState.restartNeeded != 0) {
-        std::fputs("quorvane-scan: the Windows system must be restarted to finish the cleaning\n", stderr);
+        std::fputs(restartNotice, stderr);
     }
-    const int notScanned = static_cast<int>(scanState.itemsNotScanned);
-    if (notScanned > 0) {
-        std::fprintf(stderr, "quorvane-scan: %d %s could not be scanned\n", notScanned,
-                     notScanned == 1 ? "item" : "items");
-    }
+    reportNotScanned();
 }
 
 int exitStatus() {
@@ -51,6 +58,23 @@ int exitStatus() {
 }
 
 } // namespace
+
+// The engine ends the program when the memory sweep found the trojan running
+// on the NT family, before any drive was walked. Whatever code it asks for,
+// a script must read that something was found: the status is the infected
+// one (or the incomplete one when the record could not be written).
+void endProgram(UINT /*exitCode*/) {
+    clearProgress();
+    std::fputs("quorvane-scan: W32/Karvex.Trojan was found running; the drives were not scanned: "
+               "run the scan again\n",
+               stderr);
+    if (memoryRestartNeeded != 0 || scanState.restartNeeded != 0) {
+        std::fputs(restartNotice, stderr);
+    }
+    reportNotScanned();
+    std::fflush(stdout);
+    std::exit(outputHasFailed() ? exitIncomplete : exitInfected);
+}
 
 int main(int argc, char** argv) {
     ScanOptions options;

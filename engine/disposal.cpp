@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include "process_kill.h"
 #include "registry_clean.h"
 #include "restart_delete.h"
 #include "result_lines.h"
@@ -16,15 +17,17 @@ namespace {
 constexpr char renameMark = 'V';
 
 // Read-only, hidden and system files are deleted too: the archive bit alone
-// replaces whatever the file had. A file that still cannot be deleted is
-// put back as it was, reported, and queued for deletion at the next start.
+// replaces whatever the file had. A file that still cannot be deleted, even
+// after the process holding it was ended, is put back as it was, reported,
+// and queued for deletion at the next start.
 void deleteFile(const char* path, const char* detectionName) {
     const DWORD attributes = GetFileAttributesA(path);
     if (!SetFileAttributesA(path, FILE_ATTRIBUTE_ARCHIVE)) {
         reportLine(lineUnableToRemove, path, detectionName);
         return;
     }
-    if (DeleteFileA(path)) {
+    // A file in use is tried once more after its process has been ended.
+    if (DeleteFileA(path) || (killProcessByPath(path) == 1 && DeleteFileA(path))) {
         ++scanState.filesRemoved;
         afterFileRemoved();
         reportLine(lineRemoved, path, detectionName);

@@ -5,6 +5,7 @@
 #include <string.h>
 
 #include "folder_walk.h"
+#include "memory_sweep.h"
 #include "result_lines.h"
 #include "scan_state.h"
 #include "text_util.h"
@@ -65,9 +66,9 @@ void writeStatistics() {
 
 int runScan() {
     if (scanState.scanTarget[0] != '\0') {
-        // Files are walked in normal mode: detections are disposed of, not
-        // merely noted as during a sweep of the running processes.
-        scanState.probeOnly = false;
+        // The running trojan first: its files cannot be deleted while it
+        // runs. On the NT family a sweep that finds it ends the program here.
+        sweepMemory();
         if (strcmp(scanState.scanTarget, everyFixedDrive) == 0) {
             walkFixedDrives();
         } else {

@@ -68,6 +68,17 @@ void pumpMessages();
 // style is one of the two below; the answer is IDOK, IDCANCEL, IDYES or IDNO.
 int askUser(const char* text, const char* caption, unsigned style);
 
+// A notice with an OK button and no owner window. The engine declares it;
+// the dialog program shows it as the system's own message box, the console
+// front end writes it on standard error and goes on.
+void tellUser(const char* text, const char* caption);
+
+// Ends the program at once, with nothing more shown: the memory sweep's end
+// when it found the trojan running on the NT family. The engine declares it
+// and asks for exitCode; each front end defines it (the console reports the
+// detection in its own exit status). It does not return.
+[[noreturn]] void endProgram(UINT exitCode);
+
 constexpr unsigned askYesNo = MB_YESNO | MB_ICONQUESTION;          // 36
 constexpr unsigned askOkCancel = MB_OKCANCEL | MB_ICONINFORMATION; // 65
 

@@ -15,6 +15,8 @@
 #define WIN32_LEAN_AND_MEAN
 #endif
 #include <windows.h>
+#include <tlhelp32.h>
+#include <winsvc.h>
 #include <fcntl.h>
 #include <io.h>
 #include <stdio.h>

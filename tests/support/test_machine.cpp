@@ -21,10 +21,17 @@ namespace fs = std::filesystem;
 std::vector<Question> askedQuestions;
 std::deque<int> scriptedAnswers;
 
+std::vector<Notice> givenNotices;
+
 void resetQuestions() {
     askedQuestions.clear();
     scriptedAnswers.clear();
+    givenNotices.clear();
 }
+
+void tellUser(const char* text, const char* caption) { givenNotices.push_back({text, caption}); }
+
+void endProgram(UINT exitCode) { throw ProgramEnded{exitCode}; }
 
 int askUser(const char* text, const char* caption, unsigned style) {
     askedQuestions.push_back({text, caption, style});

@@ -111,6 +111,20 @@ extern std::vector<Question> askedQuestions;
 extern std::deque<int> scriptedAnswers;
 void resetQuestions();
 
+// A notice the engine gave through tellUser, and the notices since the last
+// resetQuestions().
+struct Notice {
+    std::string text;
+    std::string caption;
+};
+extern std::vector<Notice> givenNotices;
+
+// What endProgram throws in the tests, so that a test sees the exit code the
+// engine asked for instead of losing its own process.
+struct ProgramEnded {
+    UINT exitCode;
+};
+
 // The names FindFirstFileA and FindNextFileA give for pattern, in order.
 std::vector<std::string> listNames(const std::string& pattern);
 
