@@ -46,7 +46,7 @@ std::string exportValue(const std::string& key, const std::string& name, const s
         for (char c : data) text += (c == '\\' || c == '"') ? std::string{'\\', c} : std::string{c};
         return text + "\"\n";
     }
-    char number[8];
+    char number[16]; // a 32-bit type in hex, or a comma and one byte
     snprintf(number, sizeof number, "%lx", static_cast<unsigned long>(type));
     text += std::string("hex(") + number + "):";
     const std::string bytes = terminated ? data + '\0' : data;
