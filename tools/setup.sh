@@ -8,6 +8,7 @@ packages=(
     mingw-w64                                         # the Windows builds
     wine wine64                                       # running them (never wine32 here)
     xvfb xdotool imagemagick                          # the window, driven and photographed
+    fonts-dejavu-core                                 # tools/art/draw-art.sh
     time                                              # tools/benchmark.sh
 )
 
