@@ -25,13 +25,3 @@ bool CMainApp::InitInstance() {
 void tellUser(const char* text, const char* caption) { MessageBoxA(nullptr, text, caption, MB_OK); }
 
 [[noreturn]] void endProgram(UINT exitCode) { ExitProcess(exitCode); }
-
-namespace {
-CMainApp theApp;
-} // namespace
-
-int WINAPI WinMain(HINSTANCE /*instance*/, HINSTANCE /*previous*/, LPSTR /*commandLine*/, int /*show*/) {
-    theApp.InitInstance();
-    if (captionFont) DeleteObject(captionFont);
-    return 0;
-}
