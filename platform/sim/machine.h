@@ -20,11 +20,11 @@ namespace sim {
 
 // Puts the machine back as it was at power-on: no drives, no windows, an
 // empty message queue, the clock at zero, no attribute overrides, no
-// handler or hooks, nothing reported yet; an empty registry, Windows XP,
-// the default folders and environment, the default privileges, no tokens
-// and no restart requests; no other processes, no services, the manager's
-// rights granted, the libraries as the release has them and no performance
-// data override.
+// handler or hooks, nothing reported yet; an empty registry (loaded hives
+// are let go unwritten), Windows XP, the default folders and environment,
+// the default privileges, no tokens and no restart requests; no other
+// processes, no services, the manager's rights granted, the libraries as
+// the release has them and no performance data override.
 void reset();
 
 // Presents the host folder `hostDir` as drive `letter` (A to Z, either case)
@@ -247,6 +247,54 @@ struct ServiceCallCounts {
     unsigned statusQueries = 0;
 };
 ServiceCallCounts serviceCallCounts(const std::string& name);
+
+// The Windows installation on a drive, as an offline scan of its disk finds
+// it: a folder WINDOWS (or WINNT) at the drive's root, in any letter case,
+// that holds System32\config\SOFTWARE and SYSTEM (the NT family's registry
+// hives), or else SYSTEM.DAT or USER.DAT (the 9x family's registry).
+enum class SystemFamily { none, nt, nineX };
+struct WindowsInstallation {
+    SystemFamily family = SystemFamily::none;
+    std::string windowsFolder; // Windows paths, spelled as the disk has them
+    std::string softwareHive;  // the NT family only
+    std::string systemHive;
+};
+WindowsInstallation findWindowsInstallation(char drive);
+
+// The keys of HKEY_LOCAL_MACHINE that an installation's hive files hold.
+enum class MachineHive { software, system };
+
+// Loads the hive file at windowsPath (resolved as the machine resolves every
+// path, and opened only when it is a regular file inside the drives) as
+// HKEY_LOCAL_MACHINE\SOFTWARE or SYSTEM, in place of whatever that key held.
+// Every registry call then reads and changes it, as it does the machine's
+// own keys; nothing is written to the file before closeHives. A SYSTEM hive
+// gets the system's CurrentControlSet, a link to the control set that its
+// Select\Current names. False, with the reason in `problem`, when the file
+// is not a hive the machine can use: it cannot be opened, the hive library
+// refuses it, it was not closed cleanly, a key on the way cannot be read,
+// or a SYSTEM hive names no control set. The key is not there then.
+bool loadHive(MachineHive which, const std::string& windowsPath, std::string& problem);
+
+// What closing did with one loaded hive.
+struct HiveOutcome {
+    std::string file;     // the Windows path it was loaded from
+    bool changed = false; // the registry held changes to it
+    bool written = false; // and they are in the file now
+    std::string backup;   // the host path of the copy kept of the file before
+    std::string problem;  // why it is not written, or the damage found in it; empty when all is well
+};
+
+// Writes each loaded hive whose keys or values changed back to its file:
+// first a copy of the file is kept (as NAME.quorvane-backup beside it, or in
+// backupFolder when one is given; a copy already there is never replaced, a
+// number is added instead), then the hive is written whole to
+// NAME.quorvane-new beside the file, which takes the file's place once it is
+// complete and reads back as a hive. On any failure the file stays byte for
+// byte as it was. A hive found damaged as it was read is not written at all.
+// Then the hives leave the registry: their keys are gone, and handles to
+// them fail. One outcome per hive, in the order they were loaded.
+std::vector<HiveOutcome> closeHives(const std::string& backupFolder);
 
 } // namespace sim
 

@@ -43,8 +43,9 @@ LONG RegEnumValueA(HKEY key, DWORD index, LPSTR valueName, LPDWORD valueNameLeng
     sim::KeyPtr found;
     const LONG status = sim::keyOfHandle(key, KEY_QUERY_VALUE, found);
     if (status != ERROR_SUCCESS) return status;
-    if (index >= found->values.size()) return ERROR_NO_MORE_ITEMS;
-    const sim::RegValue& value = found->values[index];
+    const std::vector<sim::RegValue>& values = sim::valuesOf(*found);
+    if (index >= values.size()) return ERROR_NO_MORE_ITEMS;
+    const sim::RegValue& value = values[index];
     if (value.name.size() >= *valueNameLength) {
         sim::copyValueData(value, type, nullptr, dataSize);
         return nameTooLong(value.name, valueName, *valueNameLength);
@@ -62,8 +63,9 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWOR
     sim::KeyPtr found;
     const LONG status = sim::keyOfHandle(key, KEY_ENUMERATE_SUB_KEYS, found);
     if (status != ERROR_SUCCESS) return status;
-    if (index >= found->subkeys.size()) return ERROR_NO_MORE_ITEMS;
-    const std::string& subkeyName = found->subkeys[index]->name;
+    const std::vector<sim::KeyPtr>& subkeys = sim::subkeysOf(*found);
+    if (index >= subkeys.size()) return ERROR_NO_MORE_ITEMS;
+    const std::string& subkeyName = subkeys[index]->name;
     if (!copyName(subkeyName, name, *nameLength)) return ERROR_MORE_DATA;
     *nameLength = static_cast<DWORD>(subkeyName.size());
     clearClass(keyClass, classLength);
@@ -73,25 +75,27 @@ LONG RegEnumKeyExA(HKEY key, DWORD index, LPSTR name, LPDWORD nameLength, LPDWOR
 
 // Lengths of names are in characters without the zero; of data, in bytes.
 LONG RegQueryInfoKeyA(HKEY key, LPSTR keyClass, LPDWORD classLength, LPDWORD reserved, LPDWORD subKeys,
-                      LPDWORD maxSubKeyLength, LPDWORD maxClassLength, LPDWORD values, LPDWORD maxValueNameLength,
+                      LPDWORD maxSubKeyLength, LPDWORD maxClassLength, LPDWORD valueCount, LPDWORD maxValueNameLength,
                       LPDWORD maxValueLength, LPDWORD securityDescriptorSize, PFILETIME lastWriteTime) {
     if (reserved != nullptr) return ERROR_INVALID_PARAMETER;
     sim::KeyPtr found;
     const LONG status = sim::keyOfHandle(key, KEY_QUERY_VALUE, found);
     if (status != ERROR_SUCCESS) return status;
+    const std::vector<sim::KeyPtr>& subkeys = sim::subkeysOf(*found);
+    const std::vector<sim::RegValue>& values = sim::valuesOf(*found);
     size_t longestSubkey = 0;
-    for (const sim::KeyPtr& subkey : found->subkeys) longestSubkey = std::max(longestSubkey, subkey->name.size());
+    for (const sim::KeyPtr& subkey : subkeys) longestSubkey = std::max(longestSubkey, subkey->name.size());
     size_t longestName = 0;
     size_t longestData = 0;
-    for (const sim::RegValue& value : found->values) {
+    for (const sim::RegValue& value : values) {
         longestName = std::max(longestName, value.name.size());
         longestData = std::max(longestData, value.data.size());
     }
     clearClass(keyClass, classLength);
-    if (subKeys != nullptr) *subKeys = static_cast<DWORD>(found->subkeys.size());
+    if (subKeys != nullptr) *subKeys = static_cast<DWORD>(subkeys.size());
     if (maxSubKeyLength != nullptr) *maxSubKeyLength = static_cast<DWORD>(longestSubkey);
     if (maxClassLength != nullptr) *maxClassLength = 0;
-    if (values != nullptr) *values = static_cast<DWORD>(found->values.size());
+    if (valueCount != nullptr) *valueCount = static_cast<DWORD>(values.size());
     if (maxValueNameLength != nullptr) *maxValueNameLength = static_cast<DWORD>(longestName);
     if (maxValueLength != nullptr) *maxValueLength = static_cast<DWORD>(longestData);
     if (securityDescriptorSize != nullptr) *securityDescriptorSize = 0;

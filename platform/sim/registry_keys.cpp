@@ -57,6 +57,6 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     bool created = false;
     const LONG status = findKey(key, subKey, false, doomed, created);
     if (status != ERROR_SUCCESS) return status;
-    if (!sim::isNineX() && !doomed->subkeys.empty()) return ERROR_ACCESS_DENIED;
+    if (!sim::isNineX() && !sim::subkeysOf(*doomed).empty()) return ERROR_ACCESS_DENIED;
     return sim::removeKey(doomed) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
 }

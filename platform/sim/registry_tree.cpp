@@ -13,20 +13,7 @@ constexpr char keySeparator = '\\';
 
 bool sameName(const std::string& a, const std::string& b) { return upperCase(a) == upperCase(b); }
 
-KeyPtr addSubkey(const KeyPtr& parent, const std::string& name) {
-    auto key = std::make_shared<RegKey>();
-    key->name = name;
-    key->parent = parent;
-    const std::string order = upperCase(name);
-    auto& subkeys = parent->subkeys;
-    const auto at = std::lower_bound(subkeys.begin(), subkeys.end(), order,
-                                     [](const KeyPtr& existing, const std::string& wanted) {
-                                         return upperCase(existing->name) < wanted;
-                                     });
-    subkeys.insert(at, key);
-    return key;
-}
-
+// Only what was read of a key can have open handles.
 void markDeleted(RegKey& key) {
     key.deleted = true;
     for (const KeyPtr& subkey : key.subkeys) markDeleted(*subkey);
@@ -49,15 +36,39 @@ std::vector<std::string> splitKeyPath(const std::string& path) {
 
 } // namespace
 
-KeyPtr findSubkey(const RegKey& key, const std::string& name) {
-    for (const KeyPtr& subkey : key.subkeys) {
+std::vector<KeyPtr>& subkeysOf(RegKey& key) {
+    if (key.unread) readFromHive(key);
+    return key.subkeys;
+}
+
+std::vector<RegValue>& valuesOf(RegKey& key) {
+    if (key.unread) readFromHive(key);
+    return key.values;
+}
+
+KeyPtr findSubkey(RegKey& key, const std::string& name) {
+    for (const KeyPtr& subkey : subkeysOf(key)) {
         if (sameName(subkey->name, name)) return subkey;
     }
     return nullptr;
 }
 
+KeyPtr addSubkey(const KeyPtr& parent, const std::string& name) {
+    auto key = std::make_shared<RegKey>();
+    key->name = name;
+    key->parent = parent;
+    const std::string order = upperCase(name);
+    auto& subkeys = subkeysOf(*parent);
+    const auto at = std::lower_bound(subkeys.begin(), subkeys.end(), order,
+                                     [](const KeyPtr& existing, const std::string& wanted) {
+                                         return upperCase(existing->name) < wanted;
+                                     });
+    subkeys.insert(at, key);
+    return key;
+}
+
 RegValue* findValue(RegKey& key, const std::string& name) {
-    for (RegValue& value : key.values) {
+    for (RegValue& value : valuesOf(key)) {
         if (sameName(value.name, name)) return &value;
     }
     return nullptr;
@@ -66,11 +77,13 @@ RegValue* findValue(RegKey& key, const std::string& name) {
 void setValue(RegKey& key, const std::string& name, DWORD type, std::string data) {
     RegValue* existing = findValue(key, name);
     if (existing == nullptr) {
-        key.values.push_back(RegValue{name, type, std::move(data)});
+        key.values.push_back(RegValue{name, type, std::move(data), nullptr});
         return;
     }
+    if (existing->type == type && existing->data == data) return; // nothing changes, in a file or not
     existing->type = type;
     existing->data = std::move(data);
+    existing->stored.reset();
 }
 
 LONG walkKeyPath(const KeyPtr& from, const char* path, bool create, KeyPtr& found, bool& created) {
@@ -85,6 +98,8 @@ LONG walkKeyPath(const KeyPtr& from, const char* path, bool create, KeyPtr& foun
             if (!create) return ERROR_FILE_NOT_FOUND;
             next = addSubkey(found, name);
         }
+        if (next->link != nullptr) next = next->link;
+        if (next->deleted) return ERROR_FILE_NOT_FOUND; // a link to a key that went
         found = next;
     }
     return ERROR_SUCCESS;
@@ -92,7 +107,7 @@ LONG walkKeyPath(const KeyPtr& from, const char* path, bool create, KeyPtr& foun
 
 bool removeKey(const KeyPtr& key) {
     const KeyPtr parent = key->parent.lock();
-    if (parent == nullptr) return false;
+    if (parent == nullptr || key->hiveRoot) return false;
     auto& siblings = parent->subkeys;
     siblings.erase(std::remove(siblings.begin(), siblings.end(), key), siblings.end());
     markDeleted(*key);

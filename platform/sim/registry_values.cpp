@@ -53,7 +53,7 @@ LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
     sim::KeyPtr found;
     const LONG status = sim::keyOfHandle(key, KEY_SET_VALUE, found);
     if (status != ERROR_SUCCESS) return status;
-    auto& values = found->values;
+    auto& values = sim::valuesOf(*found);
     const sim::RegValue* value = sim::findValue(*found, valueNameOf(valueName));
     if (value == nullptr) return ERROR_FILE_NOT_FOUND;
     values.erase(values.begin() + (value - values.data()));

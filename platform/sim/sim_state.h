@@ -120,6 +120,7 @@ struct Machine {
     std::string systemFolder; // empty: derived from windowsFolder and the family
     std::string tempFolder = "C:\\WINDOWS\\TEMP\\";
     Registry registry;
+    std::vector<std::shared_ptr<HiveFile>> hives; // loaded, in the order they were
     // Variables set or removed by a test, by upper-case name; the others
     // are the defaults that follow the folders.
     std::map<std::string, std::optional<std::string>> environment;

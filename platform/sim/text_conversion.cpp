@@ -3,6 +3,7 @@
 //
 // Reaches nothing of the machine but the last error, so that a program can
 // link it alone (the parsers' fuzzer does).
+#include "code_page.h"
 #include "win32api.h"
 
 namespace {
@@ -51,6 +52,18 @@ int unitCount(LPCWSTR wide, int wideCount) {
 }
 
 } // namespace
+
+namespace sim {
+
+// A byte without a character of its own stands for the control character
+// of the same number, as MultiByteToWideChar gives it.
+WCHAR codePageCharacter(unsigned char byte) {
+    if (byte < firstSpecialByte || byte >= firstSpecialByte + sizeof specials / sizeof specials[0]) return byte;
+    const WCHAR special = specials[byte - firstSpecialByte];
+    return special != 0 ? special : byte;
+}
+
+} // namespace sim
 
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideCount, LPSTR multi, int multiSize,
                         LPCSTR defaultChar, BOOL* usedDefault) {
