@@ -50,8 +50,10 @@ void reportEnd() {
     reportNotScanned();
 }
 
-int exitStatus() {
+int exitStatus(bool targetFinished) {
     if (outputHasFailed()) return exitIncomplete; // the record of what was done is lost
+    // A registry whose cleaning was left undone must not read as cleaned.
+    if (!targetFinished) return exitIncomplete;
     if (scanState.filesInfected > 0) return exitInfected;
     if (scanState.terminateRequested || scanState.itemsNotScanned > 0) return exitIncomplete;
     return exitClean;
@@ -65,6 +67,7 @@ int exitStatus() {
 // one (or the incomplete one when the record could not be written).
 void endProgram(UINT /*exitCode*/) {
     clearProgress();
+    const bool targetFinished = finishScanTarget();
     std::fputs("quorvane-scan: W32/Karvex.Trojan was found running; the drives were not scanned: "
                "run the scan again\n",
                stderr);
@@ -73,7 +76,7 @@ void endProgram(UINT /*exitCode*/) {
     }
     reportNotScanned();
     std::fflush(stdout);
-    std::exit(outputHasFailed() ? exitIncomplete : exitInfected);
+    std::exit(outputHasFailed() || !targetFinished ? exitIncomplete : exitInfected);
 }
 
 int main(int argc, char** argv) {
@@ -100,6 +103,7 @@ int main(int argc, char** argv) {
     catchInterrupt();
 
     runScan();
+    const bool targetFinished = finishScanTarget();
     reportEnd();
-    return exitStatus();
+    return exitStatus(targetFinished);
 }

@@ -16,7 +16,11 @@ const char* const usage =
 const char* const usage =
     "Usage: quorvane-scan [options] DIR...\n"
     "Scans folders offline for W32/Karvex.Trojan. Each DIR (a mounted Windows\n"
-    "volume, say) is presented as the next fixed drive, C:, D:, and so on.\n";
+    "volume, say) is presented as the next fixed drive, C:, D:, and so on.\n"
+    "When C: holds a Windows installation of the NT family, its own registry\n"
+    "(the hives System32\\config\\SOFTWARE and SYSTEM) is cleaned as well: a\n"
+    "changed hive is copied first (NAME.quorvane-backup beside it) and replaced\n"
+    "only once it has been written whole.\n";
 #endif
 
 const char* const optionsHelp =
@@ -24,6 +28,10 @@ const char* const optionsHelp =
     "Options:\n"
 #ifndef _WIN32
     "  --drive L=DIR      present DIR as drive L: (C to Z)\n"
+    "  --offline          insist on cleaning the registry of the Windows\n"
+    "                     installation on C:; fail when there is none\n"
+    "  --no-offline       leave the volume's registry as it is\n"
+    "  --backup DIR       keep the hives' copies in DIR instead\n"
 #endif
     "  --choice ACTION    what to do with a detected file: delete (default),\n"
     "                     rename (the extension's first letter becomes V) or leave\n"
@@ -45,7 +53,13 @@ const char* const optionsHelp =
     "\n"
     "Exit status: 0 the whole scan ran and found nothing; 1 something was found;\n"
     "2 a usage error, or the scan is not complete: it was stopped, something\n"
-    "could not be scanned, or standard output could not be written.\n"
+    "could not be scanned, or standard output could not be written"
+#ifndef _WIN32
+    ", or a registry\n"
+    "hive could not be read or its changes could not be written (that hive is\n"
+    "then left as it was)"
+#endif
+    ".\n"
     "Ctrl-C, SIGTERM and SIGHUP stop the scan at the next entry, and the\n"
     "statistics are still written; a second Ctrl-C ends the program at once.\n";
 
@@ -161,18 +175,57 @@ ParseOutcome parseValueOption(const std::string& argument, int argc, char** argv
         }
         return addDriveSpec(value, options, error) ? ParseOutcome::scan : ParseOutcome::usageError;
     }
+    if (takeValue(argument, "--backup", argc, argv, i, given, value)) {
+        if (given && !value.empty()) {
+            options.backupFolder = value;
+            return ParseOutcome::scan;
+        }
+        error = "--backup: expected a folder";
+        return ParseOutcome::usageError;
+    }
 #endif
     matched = false;
     return ParseOutcome::scan;
 }
 
+// Flags that rule each other out.
+struct FlagsGiven {
+    bool yes = false;
+    bool no = false;
+    bool offline = false;
+    bool noOffline = false;
+};
+
+#ifndef _WIN32
+bool parseOfflineFlag(const std::string& argument, ScanOptions& options, FlagsGiven& flags) {
+    if (argument == "--offline") {
+        options.offline = OfflineRegistry::required;
+        flags.offline = true;
+    } else if (argument == "--no-offline") {
+        options.offline = OfflineRegistry::off;
+        flags.noOffline = true;
+    } else {
+        return false;
+    }
+    return true;
+}
+#endif
+
 // The options after the command line has been read whole.
-ParseOutcome checkTogether(const ScanOptions& options, bool yesGiven, bool noGiven, std::string& error) {
-    if (yesGiven && noGiven) {
+ParseOutcome checkTogether(const ScanOptions& options, const FlagsGiven& flags, std::string& error) {
+    if (flags.yes && flags.no) {
         error = "--yes and --no cannot be given together";
         return ParseOutcome::usageError;
     }
 #ifndef _WIN32
+    if (flags.offline && flags.noOffline) {
+        error = "--offline and --no-offline cannot be given together";
+        return ParseOutcome::usageError;
+    }
+    if (flags.noOffline && !options.backupFolder.empty()) {
+        error = "--backup: with --no-offline no registry hive is changed";
+        return ParseOutcome::usageError;
+    }
     if (options.drives.empty()) {
         error = "no folder to scan: give at least one DIR or --drive L=DIR";
         return ParseOutcome::usageError;
@@ -187,8 +240,7 @@ ParseOutcome checkTogether(const ScanOptions& options, bool yesGiven, bool noGiv
 
 ParseOutcome parseOptions(int argc, char** argv, ScanOptions& options, std::string& error) {
     bool optionsEnded = false;
-    bool yesGiven = false;
-    bool noGiven = false;
+    FlagsGiven flags;
     for (int i = 1; i < argc; ++i) {
         const std::string argument = argv[i];
         bool matched = false;
@@ -202,12 +254,16 @@ ParseOutcome parseOptions(int argc, char** argv, ScanOptions& options, std::stri
             return ParseOutcome::version;
         } else if (argument == "--yes") {
             options.answers = Answers::yes;
-            yesGiven = true;
+            flags.yes = true;
         } else if (argument == "--no") {
             options.answers = Answers::no;
-            noGiven = true;
+            flags.no = true;
         } else if (argument == "--quiet" || argument == "-q") {
             options.quiet = true;
+#ifndef _WIN32
+        } else if (parseOfflineFlag(argument, options, flags)) {
+            // --offline or --no-offline, taken
+#endif
         } else if (parseValueOption(argument, argc, argv, i, options, error, matched) != ParseOutcome::scan) {
             return ParseOutcome::usageError;
         } else if (!matched) {
@@ -218,5 +274,5 @@ ParseOutcome parseOptions(int argc, char** argv, ScanOptions& options, std::stri
 #ifndef _WIN32
     if (!assignLetters(options, error)) return ParseOutcome::usageError;
 #endif
-    return checkTogether(options, yesGiven, noGiven, error);
+    return checkTogether(options, flags, error);
 }

@@ -16,11 +16,17 @@ struct DriveFolder {
     std::string folder;
 };
 
+// Whether an offline scan cleans the registry of the Windows installation
+// on the volume: when there is one, always (failing without one), or never.
+enum class OfflineRegistry { whenFound, required, off };
+
 struct ScanOptions {
     int choice = choiceDelete;
     Answers answers = Answers::askOnTerminal;
     bool quiet = false;
     std::vector<DriveFolder> drives; // native build: what to present as drives
+    OfflineRegistry offline = OfflineRegistry::whenFound; // native build
+    std::string backupFolder;        // native build: where the hives' copies go; empty: beside them
     std::string folder;              // Windows build: the folder to scan, empty for every fixed drive
 };
 

@@ -7,8 +7,15 @@
 #include "options.h"
 
 // Checks that every folder exists and can be listed, then sets
-// scanState.scanTarget (and, on the simulated machine, maps the drives).
+// scanState.scanTarget (and, on the simulated machine, maps the drives and
+// loads the registry of a Windows installation on C:).
 // On failure error names the folder and the reason, and nothing is set.
 bool prepareScanTarget(const ScanOptions& options, std::string& error);
+
+// After the scan, whatever stopped it: on the simulated machine, writes the
+// changes the scan made to the scanned volume's own registry back to its
+// hives (see offline_registry.h). False when some of that was left undone,
+// so the scan is not complete.
+bool finishScanTarget();
 
 #endif // QUORVANE_CLI_SCAN_TARGET_H

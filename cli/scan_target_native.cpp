@@ -7,6 +7,7 @@
 
 #include "machine.h"
 #include "not_scanned.h"
+#include "offline_registry.h"
 #include "scan_driver.h"
 #include "scan_state.h"
 #include "scan_target.h"
@@ -46,9 +47,12 @@ bool prepareScanTarget(const ScanOptions& options, std::string& error) {
             return false;
         }
     }
+    if (!loadOfflineRegistry(options, error)) return false;
     // What the machine leaves out of its listings (a link out of the drives,
     // say) was not scanned either.
     sim::setPassedOverHandler(noteNotScanned);
     copyText(scanState.scanTarget, pathTextSize, everyFixedDrive);
     return true;
 }
+
+bool finishScanTarget() { return saveOfflineRegistry(); }

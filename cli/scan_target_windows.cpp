@@ -72,3 +72,7 @@ bool prepareScanTarget(const ScanOptions& options, std::string& error) {
     }
     return true;
 }
+
+// The registry this program cleans on Windows is the live one: nothing is
+// left to write.
+bool finishScanTarget() { return true; }

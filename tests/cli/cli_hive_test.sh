@@ -1,0 +1,351 @@
+#!/usr/bin/env bash
+# The native quorvane-scan on a mounted Windows volume with its own registry:
+# the family's values go from the volume's SOFTWARE hive and nothing else
+# changes (full exports compared), a copy of each changed hive is kept, a
+# hive that cannot be read or written stays byte for byte as it was, and the
+# options that choose whether the volume's registry is cleaned.
+# usage: tests/cli/cli_hive_test.sh PATH/TO/quorvane-scan PATH/TO/make-samples PATH/TO/make-hive
+set -uo pipefail
+
+scan=${1:?usage: cli_hive_test.sh PATH/TO/quorvane-scan PATH/TO/make-samples PATH/TO/make-hive}
+make_samples=${2:?usage: cli_hive_test.sh PATH/TO/quorvane-scan PATH/TO/make-samples PATH/TO/make-hive}
+make_hive=${3:?usage: cli_hive_test.sh PATH/TO/quorvane-scan PATH/TO/make-samples PATH/TO/make-hive}
+here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd -P)
+# shellcheck source=tests/cli/lib.sh
+. "$here/lib.sh"
+
+for tool in hivexsh hivexregedit; do
+    command -v "$tool" >/dev/null || { fail "$tool is missing (tools/setup.sh installs it)"; summary; exit 1; }
+done
+
+make_work qv-hives
+chmod 755 "$work"
+"$make_samples" "$work/samples" >/dev/null
+
+# Root is not stopped by permission bits: the write failures run the
+# scanner as "nobody", on a copy of it that nobody can reach.
+unprivileged=()
+if [ "$(id -u)" -eq 0 ]; then
+    mkdir "$work/bin"
+    cp "$scan" "$work/bin/"
+    chmod -R 755 "$work/bin"
+    scan="$work/bin/$(basename "$scan")"
+    unprivileged=(setpriv --reuid=65534 --regid=65534 --clear-groups --)
+fi
+own() { [ "$(id -u)" -ne 0 ] || chown -R 65534:65534 "$@"; } # what the unprivileged scan may change
+
+# scan_in COMMAND...: runs a scan with its output in $work/out and $work/err
+# and gives its exit status; a sanitizer's report fails the test whatever
+# the status.
+scan_in() {
+    "$@" >"$work/out" 2>"$work/err"
+    local status=$?
+    if grep -qE 'Sanitizer|runtime error:' "$work/err"; then fail "sanitizer report: $(head -c 300 "$work/err")"; fi
+    return "$status"
+}
+
+# hive FILE: a new hive filled by the hivexsh commands on standard input.
+hive() {
+    "$make_hive" "$1" || return 1
+    { cat; echo commit; } >"$work/hivexsh.script"
+    hivexsh -w -f "$work/hivexsh.script" "$1"
+}
+
+# The family's start-up values in several spellings beside other programs'
+# values, its uninstall entry beside another program's, and keys elsewhere.
+software_hive() { # FILE
+    hive "$1" <<'EOS'
+add Microsoft
+cd \Microsoft
+add Windows NT
+add Windows
+cd \Microsoft\Windows NT
+add CurrentVersion
+cd \Microsoft\Windows NT\CurrentVersion
+setval 2
+ProductName
+string:Microsoft Windows XP
+CurrentBuildNumber
+string:2600
+cd \Microsoft\Windows
+add CurrentVersion
+cd \Microsoft\Windows\CurrentVersion
+add Run
+add RunServices
+add Uninstall
+cd \Microsoft\Windows\CurrentVersion\Run
+setval 8
+Mail
+string:"C:\Program Files\Mail\mail.exe" -tray
+Kernel16
+string:"C:\WINDOWS\SYSTEM32\KERNEL16.EXE" -boot
+Kernel16old
+string:C:\WINDOWS\System32\kernel16.exe.old
+kernel16b
+expandstring:%SystemRoot%\System32\kernel16.exe
+Count
+dword:0x2a
+k16bare
+string:kernel16.exe
+Blob
+hex:3:de,ad,be,ef
+SMrhcjg7j0e38v
+string:C:\WINDOWS\System32\rhcjg7j0e38v.exe
+cd \Microsoft\Windows\CurrentVersion\RunServices
+setval 2
+svc
+string:C:\Windows\System32\kernel16.exe /service
+keep
+string:C:\Program Files\Other\other.exe
+cd \Microsoft\Windows\CurrentVersion\Uninstall
+add rhcjg7j0e38v
+add Mail
+cd \Microsoft\Windows\CurrentVersion\Uninstall\rhcjg7j0e38v
+setval 2
+DisplayName
+string:Kernel Helper
+UninstallString
+string:C:\WINDOWS\uninstall.exe /x
+cd \Microsoft\Windows\CurrentVersion\Uninstall\Mail
+setval 1
+UninstallString
+string:C:\Program Files\Mail\uninstall.exe
+EOS
+}
+# The values the scan must take from SOFTWARE, by name.
+family_values=$(printf '%s\n' Kernel16 SMrhcjg7j0e38v UninstallString k16bare kernel16b svc | LC_ALL=C sort)
+
+system_hive() { # FILE CURRENT
+    {
+        for set in 001 002; do
+            cat <<EOS
+cd \\
+add ControlSet$set
+cd \\ControlSet$set
+add Control
+add Services
+cd \\ControlSet$set\\Control
+add Session Manager
+cd \\ControlSet$set\\Services
+add Tcpip
+add karvex
+cd \\ControlSet$set\\Services\\karvex
+setval 1
+ImagePath
+string:C:\\WINDOWS\\System32\\kernel16.exe
+EOS
+        done
+        cat <<EOS
+cd \\
+add Select
+cd \\Select
+setval 2
+Current
+dword:$2
+Default
+dword:1
+EOS
+    } | hive "$1"
+}
+
+# volume DIR [WINDOWS-FOLDER [SYSTEM32-FOLDER [CONFIG-FOLDER]]]: a Windows
+# volume with the family's file in its system folder and its own hives.
+volume() {
+    local config="$1/${2:-Windows}/${3:-System32}/${4:-config}"
+    mkdir -p "$config" "$1/Program Files/Mail"
+    cp "$work/samples/sample03.exe" "$(dirname "$config")/kernel16.exe"
+    printf 'clean\n' >"$1/Program Files/Mail/mail.exe"
+    software_hive "$config/SOFTWARE" && system_hive "$config/SYSTEM" 1
+}
+config_of() { echo "$1/Windows/System32/config"; }
+export_hive() { hivexregedit --export "$1" '\' 2>&1; } # FILE
+removed_names() { # BEFORE AFTER: the value names only in BEFORE, sorted
+    diff "$1" "$2" | sed -n 's/^< "\([^"]*\)"=.*/\1/p' | LC_ALL=C sort
+}
+added_lines() { diff "$1" "$2" | grep -c '^>'; } # BEFORE AFTER
+registry_lines() { grep -c '^System Registry ' "$work/out"; }
+same_file() { cmp -s "$1" "$2" && echo same || echo different; }
+files_beside() { (cd "$1" && find . -mindepth 1 -printf '%P\n' | LC_ALL=C sort); } # FOLDER
+
+# --- the volume's registry is cleaned, and only of the family -----------------
+volume "$work/vol"
+config=$(config_of "$work/vol")
+cp "$config/SOFTWARE" "$work/software.orig"
+cp "$config/SYSTEM" "$work/system.orig"
+export_hive "$config/SOFTWARE" >"$work/software.before"
+export_hive "$config/SYSTEM" >"$work/system.before"
+scan_in "$scan" --quiet --yes "$work/vol"
+expect_status "volume: found, exit 1" 1 $?
+expect_grep "volume: the file is removed" '^C:\\Windows\\System32\\kernel16.exe     W32/Karvex.* removed$' "$work/out"
+expect_status "volume: one result line per start-up value removed" 4 "$(registry_lines)"
+export_hive "$config/SOFTWARE" >"$work/software.after"
+expect_same "volume: exactly the family's values are gone from SOFTWARE" \
+    <(removed_names "$work/software.before" "$work/software.after") <<<"$family_values"
+expect_status "volume: nothing else in SOFTWARE differs" 0 "$(added_lines "$work/software.before" "$work/software.after")"
+expect_same "volume: the keys all stay" <(grep '^\[' "$work/software.after") <<<"$(grep '^\[' "$work/software.before")"
+expect_same "volume: SYSTEM is not touched" <(same_file "$work/system.orig" "$config/SYSTEM") <<<"same"
+expect_same "volume: the copy is the hive as it was" \
+    <(same_file "$work/software.orig" "$config/SOFTWARE.quorvane-backup") <<<"same"
+expect_same "volume: the copy and the hives, nothing else, in config" <(files_beside "$config") <<'EOS'
+SOFTWARE
+SOFTWARE.quorvane-backup
+SYSTEM
+EOS
+expect_grep "volume: the registry is named" '^quorvane-scan: the registry of C:\\Windows is cleaned as well$' "$work/err"
+expect_grep "volume: the write is named with the copy" \
+    "^quorvane-scan: C:\\\\Windows\\\\System32\\\\config\\\\SOFTWARE: the changes are written; the hive as it was is kept as $config/SOFTWARE.quorvane-backup\$" \
+    "$work/err"
+expect_grep "volume: the scan completed" '^Scanning completed$' "$work/err"
+
+cp "$config/SOFTWARE" "$work/software.cleaned"
+scan_in "$scan" --quiet --yes "$work/vol"
+expect_status "volume again: clean, exit 0" 0 $?
+expect_status "volume again: nothing more to remove" 0 "$(registry_lines)"
+expect_same "volume again: SOFTWARE is not written" <(same_file "$work/software.cleaned" "$config/SOFTWARE") <<<"same"
+expect_same "volume again: no second copy" <(files_beside "$config") <<'EOS'
+SOFTWARE
+SOFTWARE.quorvane-backup
+SYSTEM
+EOS
+
+# Any letter case, as a volume mounted from another system may show it.
+volume "$work/lower" WINDOWS system32 CONFIG
+mv "$work/lower/WINDOWS/system32/CONFIG/SOFTWARE" "$work/lower/WINDOWS/system32/CONFIG/software"
+scan_in "$scan" --quiet --offline "$work/lower"
+expect_status "letter case: found, exit 1" 1 $?
+expect_status "letter case: the start-up values go" 4 "$(registry_lines)"
+expect_grep "letter case: the hive is written" 'C:\\WINDOWS\\system32\\CONFIG\\software: the changes are written' "$work/err"
+
+# --- copies -------------------------------------------------------------------
+volume "$work/copies"
+config=$(config_of "$work/copies")
+printf 'an earlier copy\n' >"$config/SOFTWARE.quorvane-backup"
+cp "$config/SOFTWARE" "$work/software.orig"
+scan_in "$scan" --quiet "$work/copies"
+expect_status "earlier copy: found, exit 1" 1 $?
+expect_same "earlier copy: left as it was" "$config/SOFTWARE.quorvane-backup" <<<"an earlier copy"
+expect_same "earlier copy: the new one beside it" <(same_file "$work/software.orig" "$config/SOFTWARE.quorvane-backup.1") \
+    <<<"same"
+
+volume "$work/elsewhere"
+config=$(config_of "$work/elsewhere")
+mkdir "$work/backups"
+cp "$config/SOFTWARE" "$work/software.orig"
+scan_in "$scan" --quiet --backup "$work/backups" "$work/elsewhere"
+expect_status "--backup: found, exit 1" 1 $?
+expect_same "--backup: the copy is in the folder given" <(same_file "$work/software.orig" "$work/backups/SOFTWARE.quorvane-backup") \
+    <<<"same"
+expect_same "--backup: none in config" <(files_beside "$config") <<<$'SOFTWARE\nSYSTEM'
+scan_in "$scan" --quiet --backup "$work/no-such" "$work/elsewhere"
+expect_status "--backup to nothing: usage error" 2 $?
+expect_grep "--backup to nothing: says why" "^quorvane-scan: --backup $work/no-such: not a folder$" "$work/err"
+expect_empty "--backup to nothing: nothing scanned" "$work/out"
+
+# --- the options --------------------------------------------------------------
+volume "$work/untouched"
+config=$(config_of "$work/untouched")
+cp "$config/SOFTWARE" "$work/software.orig"
+scan_in "$scan" --quiet --no-offline "$work/untouched"
+expect_status "--no-offline: the file is found, exit 1" 1 $?
+expect_status "--no-offline: no registry line" 0 "$(registry_lines)"
+expect_same "--no-offline: SOFTWARE as it was" <(same_file "$work/software.orig" "$config/SOFTWARE") <<<"same"
+expect_same "--no-offline: no copy" <(files_beside "$config") <<<$'SOFTWARE\nSYSTEM'
+expect_same "--no-offline: nothing said of the registry" "$work/err" <<<"Scanning completed"
+
+mkdir -p "$work/plain"
+cp "$work/samples/sample04.exe" "$work/plain/s.exe"
+scan_in "$scan" --quiet --offline "$work/plain"
+expect_status "--offline without an installation: exit 2" 2 $?
+expect_grep "--offline without an installation: says why" \
+    '^quorvane-scan: --offline: drive C: holds no Windows installation of the NT family' "$work/err"
+expect_empty "--offline without an installation: nothing scanned" "$work/out"
+expect_same "--offline without an installation: the file stays" <(same_file "$work/samples/sample04.exe" "$work/plain/s.exe") \
+    <<<"same"
+scan_in "$scan" --quiet "$work/plain"
+expect_status "no installation: the files are cleaned all the same" 1 $?
+expect_same "no installation: nothing said of the registry" "$work/err" <<<"Scanning completed"
+scan_in "$scan" --offline --no-offline "$work/plain"
+expect_status "--offline with --no-offline: usage error" 2 $?
+expect_grep "--offline with --no-offline: says why" "cannot be given together" "$work/err"
+scan_in "$scan" --no-offline --backup "$work/backups" "$work/plain"
+expect_status "--backup with --no-offline: usage error" 2 $?
+scan_in "$scan" "$work/plain" --backup
+expect_status "--backup without a folder: usage error" 2 $?
+expect_grep "--backup without a folder: says why" "^quorvane-scan: --backup: expected a folder$" "$work/err"
+
+# --- a volume of the 9x family ------------------------------------------------
+mkdir -p "$work/nine/WINDOWS/SYSTEM"
+printf 'CREG' >"$work/nine/WINDOWS/SYSTEM.DAT"
+printf 'CREG' >"$work/nine/WINDOWS/USER.DAT"
+cp "$work/samples/sample05.exe" "$work/nine/WINDOWS/SYSTEM/kernel16.exe"
+scan_in "$scan" --quiet "$work/nine"
+expect_status "9x: the file is found, exit 1" 1 $?
+expect_grep "9x: the file is removed" '^C:\\WINDOWS\\SYSTEM\\kernel16.exe     W32/Karvex.* removed$' "$work/out"
+expect_grep "9x: its registry is not cleaned, and that is said" \
+    '^quorvane-scan: C:\\WINDOWS holds a Windows 95, 98 or ME registry (SYSTEM.DAT, USER.DAT), which is not cleaned offline; its files are scanned and cleaned$' \
+    "$work/err"
+expect_same "9x: its registry files stay" <(cat "$work/nine/WINDOWS/SYSTEM.DAT" "$work/nine/WINDOWS/USER.DAT") <<<"CREGCREG"
+scan_in "$scan" --quiet --offline "$work/nine"
+expect_status "9x with --offline: exit 2" 2 $?
+expect_empty "9x with --offline: nothing scanned" "$work/out"
+
+# --- a damaged hive -----------------------------------------------------------
+damage() { # KIND FILE: truncated, random or garbage (a valid header over garbage)
+    local size
+    size=$(stat -c %s "$2")
+    case $1 in
+    truncated) head -c $((size - 100)) "$2" >"$2.damaged" ;;
+    random) head -c "$size" /dev/urandom >"$2.damaged" ;;
+    garbage) { head -c 4096 "$2"; head -c $((size - 4096)) /dev/urandom; } >"$2.damaged" ;;
+    esac
+    mv "$2.damaged" "$2"
+}
+for kind in truncated random garbage; do
+    volume "$work/damaged-$kind"
+    config=$(config_of "$work/damaged-$kind")
+    damage "$kind" "$config/SOFTWARE"
+    cp "$config/SOFTWARE" "$work/software.orig"
+    scan_in "$scan" --quiet "$work/damaged-$kind"
+    expect_status "damaged ($kind): exit 2 though the file was found" 2 $?
+    expect_grep "damaged ($kind): said clearly" \
+        '^quorvane-scan: C:\\Windows\\System32\\config\\SOFTWARE: this registry hive is not cleaned: .*; nothing in it is changed$' \
+        "$work/err"
+    expect_same "damaged ($kind): byte for byte as it was" <(same_file "$work/software.orig" "$config/SOFTWARE") <<<"same"
+    expect_same "damaged ($kind): nothing beside it" <(files_beside "$config") <<<$'SOFTWARE\nSYSTEM'
+    expect_grep "damaged ($kind): the other hive is cleaned" \
+        '^quorvane-scan: of the registry of C:\\Windows only the SYSTEM hive is cleaned$' "$work/err"
+    expect_grep "damaged ($kind): the files are still scanned" '^C:\\Windows\\System32\\kernel16.exe     W32/Karvex.* removed$' \
+        "$work/out"
+    expect_grep "damaged ($kind): the scan ran to its end" '^Scanning completed$' "$work/err"
+done
+
+# --- a hive that cannot be written --------------------------------------------
+volume "$work/readonly"
+config=$(config_of "$work/readonly")
+cp "$config/SOFTWARE" "$work/software.orig"
+mkdir "$work/ro-backups"
+own "$work/readonly" "$work/ro-backups"
+chmod 555 "$config"
+scan_in "${unprivileged[@]}" "$scan" --quiet --backup "$work/ro-backups" "$work/readonly"
+expect_status "read-only config: exit 2" 2 $?
+expect_grep "read-only config: the changes are said not to be written" \
+    '^quorvane-scan: C:\\Windows\\System32\\config\\SOFTWARE: the changes are not written: it cannot be written as .*SOFTWARE.quorvane-new (Permission denied); the hive is as it was$' \
+    "$work/err"
+expect_same "read-only config: the hive byte for byte as it was" <(same_file "$work/software.orig" "$config/SOFTWARE") <<<"same"
+expect_same "read-only config: the copy was kept first" \
+    <(same_file "$work/software.orig" "$work/ro-backups/SOFTWARE.quorvane-backup") <<<"same"
+expect_same "read-only config: nothing left beside the hive" <(files_beside "$config") <<<$'SOFTWARE\nSYSTEM'
+chmod 755 "$config"
+cp "$work/samples/sample03.exe" "$work/readonly/Windows/System32/kernel16.exe"
+own "$work/readonly"
+chmod 555 "$config"
+scan_in "${unprivileged[@]}" "$scan" --quiet "$work/readonly"
+expect_status "read-only config, no copy possible: exit 2" 2 $?
+expect_grep "read-only config, no copy possible: said so" \
+    'SOFTWARE: the changes are not written: no copy of it can be kept as .*SOFTWARE.quorvane-backup (Permission denied)' \
+    "$work/err"
+expect_same "read-only config, no copy possible: the hive as it was" <(same_file "$work/software.orig" "$config/SOFTWARE") \
+    <<<"same"
+chmod 755 "$config"
+
+summary
