@@ -44,6 +44,7 @@ bool nodeName(hive_h* handle, hive_node_h node, std::string& name) {
 
 bool readValue(hive_h* handle, hive_value_h value, RegValue& read) {
     auto stored = std::make_shared<StoredValue>();
+    errno = 0;
     const Owned<char> name(hivex_value_key(handle, value));
     if (!name) return false;
     stored->name.assign(name.get(), hivex_value_key_len(handle, value));

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -20,7 +21,7 @@ const char* const backupSuffix = ".quorvane-backup";
 const char* const newSuffix = ".quorvane-new";
 const char* const descriptorPaths = "/proc/self/fd/";
 constexpr unsigned mostBackupNumbers = 1000;
-constexpr mode_t permissionBits = 07777;
+constexpr mode_t permissionBits = 0777; // never set-user-id or sticky: only who may read and write it
 constexpr size_t copyBlockSize = 64 * 1024;
 
 std::string withReason(const std::string& what, int error) { return what + " (" + std::strerror(error) + ")"; }
@@ -52,7 +53,8 @@ bool copyOriginal(const HiveFile& hive, int to) {
     static char block[copyBlockSize];
     off_t at = 0;
     while (at < hive.opened.st_size) {
-        const ssize_t got = pread(hive.fd, block, sizeof block, at);
+        const size_t wanted = std::min<size_t>(sizeof block, static_cast<size_t>(hive.opened.st_size - at));
+        const ssize_t got = pread(hive.fd, block, wanted, at);
         if (got < 0 && errno == EINTR) continue;
         if (got <= 0 || !writeAll(to, block, static_cast<size_t>(got))) return false;
         at += got;

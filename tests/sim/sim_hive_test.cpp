@@ -405,6 +405,17 @@ TEST_F(SavedHives, NewAndChangedDataReachesTheFileAsTheSystemStoresIt) {
     EXPECT_NE(dump.find("\"Mail\" 2 2500"), std::string::npos) << dump;
 }
 
+TEST_F(SavedHives, TheWrittenHiveAndItsCopyKeepWhoMayReadIt) {
+    makeSoftware();
+    fs::permissions(software(), fs::perms::owner_read | fs::perms::owner_write);
+    ASSERT_TRUE(load(sim::MachineHive::software, softwarePath)) << problem;
+    deleteRunValue("bad");
+    const sim::HiveOutcome outcome = closeOne();
+    ASSERT_TRUE(outcome.written) << outcome.problem;
+    EXPECT_EQ(hosttree::hostMode(software()), 0600u);
+    EXPECT_EQ(hosttree::hostMode(outcome.backup), 0600u);
+}
+
 TEST_F(SavedHives, AnEarlierCopyIsNeverReplaced) {
     writeHostFile(software() + ".quorvane-backup", "earlier");
     writeHostFile(software() + ".quorvane-backup.1", "earlier still");
