@@ -35,6 +35,16 @@ TEST_F(MessagePump, EscapeAnsweredYesOrOkStopsTheScan) {
     }
 }
 
+// With no control focused, as while Scan is disabled, Escape comes as a system key.
+TEST_F(MessagePump, EscapeAsASystemKeyAsksToo) {
+    PostMessageA(window.handle(), WM_SYSKEYDOWN, VK_ESCAPE, 0);
+    scriptedAnswers.push_back(IDYES);
+    pumpMessages();
+    ASSERT_EQ(askedQuestions.size(), 1u);
+    EXPECT_TRUE(scanState.terminateRequested);
+    EXPECT_TRUE(window.otherMessages().empty());
+}
+
 TEST_F(MessagePump, OtherMessagesCarryingTwentySevenAreDispatched) {
     PostMessageA(window.handle(), WM_TIMER, VK_ESCAPE, 0);
     PostMessageA(window.handle(), WM_LBUTTONDOWN, VK_ESCAPE, 0);

@@ -20,6 +20,7 @@ typedef WORD ATOM;
 #define WM_DESTROY 0x0002
 #define WM_QUIT 0x0012
 #define WM_KEYDOWN 0x0100
+#define WM_SYSKEYDOWN 0x0104 // a key pressed while no control of the window has the focus, or with Alt
 #define WM_KEYUP 0x0101
 #define WM_TIMER 0x0113
 #define WM_LBUTTONDOWN 0x0201
