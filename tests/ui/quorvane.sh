@@ -11,6 +11,13 @@ qv_terminate_question="Terminate the Scan now?"
 qv_restart_question="The system has to be restarted to remove the virus completely from your system. <0A><0A> Restart now?"
 
 # EXE [VERSION]: a fresh prefix with the program in C:\qv, not started yet.
+# Sets make_samples to the sample generator built beside the native
+# quorvane-scan NATIVE-SCAN, or ends the test when it is not there.
+qv_find_make_samples() {
+    make_samples="$(dirname "$1")/make-samples"
+    [ -x "$make_samples" ] || { echo "no $make_samples: build the native preset first"; exit 1; }
+}
+
 qv_prepare() {
     ui_new_prefix "${2:-}"
     ui_put "$1" qv/Quorvane.exe

@@ -21,8 +21,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd -P)
 # shellcheck source=tests/ui/quorvane.sh
 . "$here/quorvane.sh"
 
-make_samples="$(dirname "$native_scan")/make-samples"
-[ -x "$make_samples" ] || { echo "no $make_samples: build the native preset first"; exit 1; }
+qv_find_make_samples "$native_scan"
 ui_setup memory "$build_dir" "$probe"
 mkdir -p "$ui_work/t"
 record=$("$make_samples" --running "$ui_work/t" | sed -n 's/^running\.exe  //p')

@@ -20,8 +20,7 @@ here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd -P)
 # shellcheck source=tests/ui/quorvane.sh
 . "$here/quorvane.sh"
 
-make_samples="$(dirname "$native_scan")/make-samples"
-[ -x "$make_samples" ] || { echo "no $make_samples: build the native preset first"; exit 1; }
+qv_find_make_samples "$native_scan"
 ui_setup restart "$build_dir" "$probe"
 "$make_samples" "$ui_work/samples" >/dev/null || exit 1
 held_line='C:\held.exe     W32/Karvex.Bds.Trojan Unable to remove'
