@@ -35,7 +35,9 @@ ask() {
 
 # NAME WANTED: the question's answer, once it is closed.
 expect_answer() {
-    expect_status "$1" "$2" "$(ui_exit_code "$qv_run" 60)"
+    local code
+    code=$(ui_exit_code "$qv_run" 60)
+    if [ "$code" = none ]; then fail "$1 (the box is still open)"; else expect_status "$1" "$2" "$code"; fi
 }
 
 # --- Yes and No ---------------------------------------------------------------

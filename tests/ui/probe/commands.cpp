@@ -138,6 +138,12 @@ int buttonCommand(const Invocation& invocation) {
         std::printf("pressed %d\n", target.id);
         return exitDone;
     }
+    // A window that has only just appeared may not be active yet; a click
+    // that activates it moves the focus and so cancels the button's press.
+    if (!bringToFront(target.window)) {
+        std::printf("not-foreground\n");
+        return exitRefused;
+    }
     if (const char* why = unreachable(target.control, centre))
         return refused(target.id, why);
     if (!clickAt(centre))

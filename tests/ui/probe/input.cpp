@@ -13,6 +13,8 @@ namespace {
 constexpr LONG absoluteRange = 65535; // SendInput's absolute coordinates span 0..65535
 constexpr DWORD foregroundWait = 2000; // ms for the system to put the window in front
 constexpr DWORD foregroundPoll = 20;
+constexpr DWORD cursorWait = 2000;     // ms for a mouse move to reach the cursor
+constexpr DWORD cursorPoll = 10;
 constexpr LPARAM oneRepeat = 1;       // key message: repeat count 1, nothing else set
 
 struct NamedKey {
@@ -90,14 +92,26 @@ bool postCommand(HWND window, int id, HWND control) {
                         reinterpret_cast<LPARAM>(control)) != FALSE;
 }
 
+// As a hand does it: the pointer comes to rest on the point, then the
+// button goes down and up there. Sent as one burst, the press could reach
+// the window before the move had been seen by it.
 bool clickAt(POINT point) {
-    INPUT inputs[] = {
-        mouseInput(MOUSEEVENTF_MOVE, point),
+    INPUT move = mouseInput(MOUSEEVENTF_MOVE, point);
+    if (SendInput(1, &move, sizeof(INPUT)) != 1)
+        return false;
+    POINT cursor{};
+    for (DWORD waited = 0; GetCursorPos(&cursor) && (cursor.x != point.x || cursor.y != point.y);
+         waited += cursorPoll) {
+        if (waited >= cursorWait)
+            return false;
+        Sleep(cursorPoll);
+    }
+    INPUT press[] = {
         mouseInput(MOUSEEVENTF_LEFTDOWN, point),
         mouseInput(MOUSEEVENTF_LEFTUP, point),
     };
-    const UINT count = sizeof inputs / sizeof inputs[0];
-    return SendInput(count, inputs, sizeof(INPUT)) == count;
+    const UINT count = sizeof press / sizeof press[0];
+    return SendInput(count, press, sizeof(INPUT)) == count;
 }
 
 bool bringToFront(HWND window) {
