@@ -200,8 +200,9 @@ stop_midway() {
         rm -rf "$2"
         cp -a "$work/big" "$2"
         "$scan" --quiet "$2" >"$work/out" 2>"$work/err" &
-        local pid=$! tries=0
-        until grep -q ' removed$' "$work/out" 2>/dev/null || [ "$tries" -ge 500 ]; do sleep 0.01; tries=$((tries + 1)); done
+        local pid=$!
+        # Until the first removal is on record, or the scan has ended by itself.
+        until grep -q ' removed$' "$work/out" 2>/dev/null || ! kill -0 "$pid" 2>/dev/null; do sleep 0.01; done
         kill "-$1" "$pid" 2>/dev/null
         wait "$pid" 2>/dev/null
         status=$?
