@@ -12,7 +12,6 @@
 namespace {
 
 const char* const programName = "quorvane-scan";
-constexpr char systemDrive = 'C';
 
 std::string backupFolder;
 bool registryIncomplete = false;
@@ -46,14 +45,13 @@ void report(const sim::HiveOutcome& outcome) {
 
 } // namespace
 
-bool loadOfflineRegistry(const ScanOptions& options, std::string& error) {
+bool loadOfflineRegistry(const ScanOptions& options, const sim::WindowsInstallation& found, std::string& error) {
     if (options.offline == OfflineRegistry::off) return true;
     if (!options.backupFolder.empty() && !isFolder(options.backupFolder)) {
         error = "--backup " + options.backupFolder + ": not a folder";
         return false;
     }
     backupFolder = options.backupFolder;
-    const sim::WindowsInstallation found = sim::findWindowsInstallation(systemDrive);
     const bool required = options.offline == OfflineRegistry::required;
     if (found.family == sim::SystemFamily::nt) {
         const bool software = loadOne(sim::MachineHive::software, found.softwareHive);

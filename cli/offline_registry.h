@@ -6,14 +6,16 @@
 
 #include <string>
 
+#include "machine.h"
 #include "options.h"
 
 // Once the drives are mapped: loads the hives of the NT-family installation
-// on drive C: (unless options say not to), naming on standard error each
-// hive that cannot be used and a 9x-family registry, which is not cleaned.
-// False, with the reason in `error`, when the options insist on an offline
-// registry and there is none to clean, or the backup folder is no folder.
-bool loadOfflineRegistry(const ScanOptions& options, std::string& error);
+// found on drive C: (unless options say not to), naming on standard error
+// each hive that cannot be used and a 9x-family registry, which is not
+// cleaned. False, with the reason in `error`, when the options insist on an
+// offline registry and there is none to clean, or the backup folder is no
+// folder.
+bool loadOfflineRegistry(const ScanOptions& options, const sim::WindowsInstallation& found, std::string& error);
 
 // After the scan: writes each changed hive back and says on standard error
 // what became of it. False when any part of the offline registry was left

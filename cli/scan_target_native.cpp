@@ -8,12 +8,16 @@
 #include "machine.h"
 #include "not_scanned.h"
 #include "offline_registry.h"
+#include "offline_system.h"
 #include "scan_driver.h"
 #include "scan_state.h"
 #include "scan_target.h"
 #include "text_util.h"
 
 namespace {
+
+// The drive an installation is looked for on, as the system starts from it.
+constexpr char systemDrive = 'C';
 
 bool checkFolder(const std::string& folder, std::string& error) {
     struct stat info {};
@@ -47,7 +51,9 @@ bool prepareScanTarget(const ScanOptions& options, std::string& error) {
             return false;
         }
     }
-    if (!loadOfflineRegistry(options, error)) return false;
+    const sim::WindowsInstallation found = sim::findWindowsInstallation(systemDrive);
+    if (!loadOfflineRegistry(options, found, error)) return false;
+    adoptVolumeSystem(found);
     // What the machine leaves out of its listings (a link out of the drives,
     // say) was not scanned either.
     sim::setPassedOverHandler(noteNotScanned);

@@ -12,6 +12,9 @@ const char* const windowsFolderNames[] = {"WINDOWS", "WINNT"};
 const char* const softwareHivePath = "\\System32\\config\\SOFTWARE";
 const char* const systemHivePath = "\\System32\\config\\SYSTEM";
 const char* const nineXRegistryFiles[] = {"\\SYSTEM.DAT", "\\USER.DAT"};
+const char* const ntSystemFolderName = "\\System32";
+const char* const nineXSystemFolderName = "\\SYSTEM";
+const char* const tempFolderName = "\\TEMP";
 
 EntryKind kindAt(const std::string& windowsPath) {
     const std::string host = hostPathOf(windowsPath);
@@ -40,6 +43,18 @@ std::string spelledAsOnDisk(char drive, const std::string& windowsPath) {
 
 bool isFileAt(const std::string& windowsPath) { return kindAt(windowsPath) == EntryKind::file; }
 
+// A folder in the Windows folder, spelled as on the disk when it is there.
+std::string folderIn(char drive, const std::string& folder, const char* name) {
+    const std::string path = folder + name;
+    return kindAt(path) == EntryKind::folder ? spelledAsOnDisk(drive, path) : path;
+}
+
+void nameFolders(char drive, const std::string& folder, const char* systemName, WindowsInstallation& found) {
+    found.windowsFolder = spelledAsOnDisk(drive, folder);
+    found.systemFolder = folderIn(drive, found.windowsFolder, systemName);
+    found.tempFolder = folderIn(drive, found.windowsFolder, tempFolderName) + "\\";
+}
+
 } // namespace
 
 WindowsInstallation findWindowsInstallation(char drive) {
@@ -53,7 +68,7 @@ WindowsInstallation findWindowsInstallation(char drive) {
         const std::string system = folder + systemHivePath;
         if (isFileAt(software) && isFileAt(system)) {
             found.family = SystemFamily::nt;
-            found.windowsFolder = spelledAsOnDisk(letter, folder);
+            nameFolders(letter, folder, ntSystemFolderName, found);
             found.softwareHive = spelledAsOnDisk(letter, software);
             found.systemHive = spelledAsOnDisk(letter, system);
             return found;
@@ -61,7 +76,7 @@ WindowsInstallation findWindowsInstallation(char drive) {
         for (const char* registryFile : nineXRegistryFiles) {
             if (!isFileAt(folder + registryFile)) continue;
             found.family = SystemFamily::nineX;
-            found.windowsFolder = spelledAsOnDisk(letter, folder);
+            nameFolders(letter, folder, nineXSystemFolderName, found);
             return found;
         }
     }

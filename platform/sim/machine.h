@@ -256,6 +256,8 @@ enum class SystemFamily { none, nt, nineX };
 struct WindowsInstallation {
     SystemFamily family = SystemFamily::none;
     std::string windowsFolder; // Windows paths, spelled as the disk has them
+    std::string systemFolder;  // System32 or SYSTEM in it (as the family names it when it is not there)
+    std::string tempFolder;    // its TEMP, with the backslash GetTempPathA gives
     std::string softwareHive;  // the NT family only
     std::string systemHive;
 };

@@ -3,7 +3,9 @@
 # the family's values go from the volume's SOFTWARE hive and nothing else
 # changes (full exports compared), a copy of each changed hive is kept, a
 # hive that cannot be read or written stays byte for byte as it was, and the
-# options that choose whether the volume's registry is cleaned.
+# options that choose whether the volume's registry is cleaned; the
+# volume's own Windows folder, hosts file and restart queue (its SYSTEM hive,
+# or the wininit.ini of a 9x volume).
 # usage: tests/cli/cli_hive_test.sh PATH/TO/quorvane-scan PATH/TO/make-samples PATH/TO/make-hive
 set -uo pipefail
 
@@ -288,6 +290,42 @@ expect_same "9x: its registry files stay" <(cat "$work/nine/WINDOWS/SYSTEM.DAT" 
 scan_in "$scan" --quiet --offline "$work/nine"
 expect_status "9x with --offline: exit 2" 2 $?
 expect_empty "9x with --offline: nothing scanned" "$work/out"
+
+# --- the volume's own system: its folders and its restart queue ---------------
+# A file in a folder the scan may not change cannot be deleted: it is queued
+# for the next start in the volume's own queue.
+locked_sample() { # VOLUME
+    mkdir -p "$1/locked"
+    cp "$work/samples/sample06.exe" "$1/locked/s.exe"
+    own "$1"
+    chmod 555 "$1/locked"
+}
+volume "$work/winnt" WINNT system32
+"$make_samples" --hosts "$work/winnt/WINNT/system32/drivers/etc" >/dev/null
+locked_sample "$work/winnt"
+scan_in "${unprivileged[@]}" "$scan" --quiet --yes "$work/winnt"
+expect_status "WINNT: found, exit 1" 1 $?
+expect_grep "WINNT: its hosts file is the one checked" '^C:\\WINNT\\system32\\drivers\\etc\\hosts     W32/.* removed$' \
+    "$work/out"
+expect_same "WINNT: and it is gone" <(find "$work/winnt/WINNT/system32/drivers/etc" -type f) </dev/null
+expect_grep "WINNT: the locked file could not be removed" '^C:\\locked\\s.exe     W32/Karvex.* Unable to remove' "$work/out"
+expect_grep "WINNT: a restart is needed" '^quorvane-scan: the Windows system must be restarted' "$work/err"
+expect_same "WINNT: the deletion is queued in the volume's SYSTEM hive" \
+    <(hivexget "$work/winnt/WINNT/system32/config/SYSTEM" '\ControlSet001\Control\Session Manager' \
+        PendingFileRenameOperations | head -n 1) <<<'\??\C:\locked\s.exe'
+chmod 755 "$work/winnt/locked"
+
+mkdir -p "$work/me/Windows/System"
+printf 'CREG' >"$work/me/Windows/SYSTEM.DAT"
+"$make_samples" --hosts "$work/me/Windows" >/dev/null
+locked_sample "$work/me"
+scan_in "${unprivileged[@]}" "$scan" --quiet --yes "$work/me"
+expect_status "9x queue: found, exit 1" 1 $?
+expect_grep "9x queue: its hosts file is the 9x one, in the Windows folder" '^C:\\Windows\\hosts     W32/.* removed$' "$work/out"
+expect_grep "9x queue: the locked file could not be removed" '^C:\\locked\\s.exe     W32/Karvex.* Unable to remove' "$work/out"
+expect_grep "9x queue: the deletion is in the volume's wininit.ini" '^NUL=C:\\locked\\s.exe$' \
+    <(tr -d '\r' <"$work/me/Windows/wininit.ini" 2>/dev/null)
+chmod 755 "$work/me/locked"
 
 # --- a damaged hive -----------------------------------------------------------
 damage() { # KIND FILE: truncated, random or garbage (a valid header over garbage)
