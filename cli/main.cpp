@@ -8,6 +8,7 @@
 #include "memory_sweep.h"
 #include "options.h"
 #include "scan_driver.h"
+#include "scan_journal.h"
 #include "scan_state.h"
 #include "scan_target.h"
 #include "terminal.h"
@@ -68,6 +69,8 @@ int exitStatus(bool targetFinished) {
 void endProgram(UINT /*exitCode*/) {
     clearProgress();
     const bool targetFinished = finishScanTarget();
+    const int status = outputHasFailed() || !targetFinished ? exitIncomplete : exitInfected;
+    const bool recorded = finishJournal(ScanEnd{status, targetFinished, true});
     std::fputs("quorvane-scan: W32/Karvex.Trojan was found running; the drives were not scanned: "
                "run the scan again\n",
                stderr);
@@ -76,7 +79,7 @@ void endProgram(UINT /*exitCode*/) {
     }
     reportNotScanned();
     std::fflush(stdout);
-    std::exit(outputHasFailed() || !targetFinished ? exitIncomplete : exitInfected);
+    std::exit(recorded ? status : exitIncomplete);
 }
 
 int main(int argc, char** argv) {
@@ -94,7 +97,7 @@ int main(int argc, char** argv) {
     case ParseOutcome::scan:
         break;
     }
-    if (!prepareScanTarget(options, error)) return usageError(error);
+    if (!prepareScanTarget(options, error) || !startJournal(options, error)) return usageError(error);
 
     setConsoleAnswers(options.answers);
     scanState.resultList = createReportWindow(!options.quiet && isTerminal(stderr));
@@ -105,5 +108,7 @@ int main(int argc, char** argv) {
     runScan();
     const bool targetFinished = finishScanTarget();
     reportEnd();
-    return exitStatus(targetFinished);
+    const int status = exitStatus(targetFinished);
+    // A record asked for and not written leaves the scan unaccounted for.
+    return finishJournal(ScanEnd{status, targetFinished, false}) ? status : exitIncomplete;
 }

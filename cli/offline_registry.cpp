@@ -15,6 +15,8 @@ const char* const programName = "quorvane-scan";
 
 std::string backupFolder;
 bool registryIncomplete = false;
+bool systemHiveLoaded = false;
+const char* registryText = "none: the volume holds no Windows installation of the NT family";
 
 void say(const std::string& text) {
     std::fprintf(stderr, "%s: %s\n", programName, escapeControlBytes(text.c_str()).c_str());
@@ -46,7 +48,10 @@ void report(const sim::HiveOutcome& outcome) {
 } // namespace
 
 bool loadOfflineRegistry(const ScanOptions& options, const sim::WindowsInstallation& found, std::string& error) {
-    if (options.offline == OfflineRegistry::off) return true;
+    if (options.offline == OfflineRegistry::off) {
+        registryText = "none: the volume's registry is left as it is (--no-offline)";
+        return true;
+    }
     if (!options.backupFolder.empty() && !isFolder(options.backupFolder)) {
         error = "--backup " + options.backupFolder + ": not a folder";
         return false;
@@ -56,6 +61,11 @@ bool loadOfflineRegistry(const ScanOptions& options, const sim::WindowsInstallat
     if (found.family == sim::SystemFamily::nt) {
         const bool software = loadOne(sim::MachineHive::software, found.softwareHive);
         const bool system = loadOne(sim::MachineHive::system, found.systemHive);
+        systemHiveLoaded = system;
+        registryText = software && system ? "the volume's hives SOFTWARE and SYSTEM"
+                       : software         ? "the volume's hive SOFTWARE only"
+                       : system           ? "the volume's hive SYSTEM only"
+                                          : "none: the volume's hives cannot be used";
         if (software && system) {
             say("the registry of " + found.windowsFolder + " is cleaned as well");
         } else if (software || system) {
@@ -73,6 +83,7 @@ bool loadOfflineRegistry(const ScanOptions& options, const sim::WindowsInstallat
             return false;
         }
         say(what + "; its files are scanned and cleaned");
+        registryText = "none: a Windows 95, 98 or ME registry is not cleaned offline";
         return true;
     }
     if (required) {
@@ -82,6 +93,10 @@ bool loadOfflineRegistry(const ScanOptions& options, const sim::WindowsInstallat
     }
     return true;
 }
+
+const char* offlineRegistryText() { return registryText; }
+
+bool offlineSystemHiveLoaded() { return systemHiveLoaded; }
 
 bool saveOfflineRegistry() {
     for (const sim::HiveOutcome& outcome : sim::closeHives(backupFolder)) {

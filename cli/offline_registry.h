@@ -23,4 +23,11 @@ bool loadOfflineRegistry(const ScanOptions& options, const sim::WindowsInstallat
 // be written.
 bool saveOfflineRegistry();
 
+// Whose registry the scan cleaned: the volume's hives (or some of them), or
+// none, and why.
+const char* offlineRegistryText();
+
+// Whether the registry's SYSTEM key is the volume's own hive.
+bool offlineSystemHiveLoaded();
+
 #endif // QUORVANE_CLI_OFFLINE_REGISTRY_H

@@ -35,6 +35,11 @@ const char* const optionsHelp =
 #endif
     "  --choice ACTION    what to do with a detected file: delete (default),\n"
     "                     rename (the extension's first letter becomes V) or leave\n"
+    "  --report FILE      write a JSON report of the scan to FILE: the system\n"
+    "                     found, every action with what it removed, the statistics\n"
+    "  --undo FILE        write every registry value and key the scan removes to\n"
+    "                     FILE as it removes it, in the registry editor's format:\n"
+    "                     importing FILE puts them back\n"
     "  --yes              answer every question with Yes (or OK)\n"
     "  --no               answer every question with No (or Cancel)\n"
     "  --quiet            no progress line on standard error\n"
@@ -156,6 +161,13 @@ bool takeValue(const std::string& argument, const char* name, int argc, char** a
     return true;
 }
 
+// The options that name a file the program writes.
+struct FileOption {
+    const char* name;
+    std::string ScanOptions::*field;
+};
+const FileOption fileOptions[] = {{"--report", &ScanOptions::reportFile}, {"--undo", &ScanOptions::undoFile}};
+
 ParseOutcome parseValueOption(const std::string& argument, int argc, char** argv, int& i, ScanOptions& options,
                               std::string& error, bool& matched) {
     std::string value;
@@ -165,6 +177,15 @@ ParseOutcome parseValueOption(const std::string& argument, int argc, char** argv
         if (given && parseChoice(value, options.choice)) return ParseOutcome::scan;
         error = given ? "--choice " + value + ": expected delete, rename or leave"
                       : "--choice: expected delete, rename or leave";
+        return ParseOutcome::usageError;
+    }
+    for (const FileOption& file : fileOptions) {
+        if (!takeValue(argument, file.name, argc, argv, i, given, value)) continue;
+        if (given && !value.empty()) {
+            options.*file.field = value;
+            return ParseOutcome::scan;
+        }
+        error = std::string(file.name) + ": expected a file";
         return ParseOutcome::usageError;
     }
 #ifndef _WIN32
@@ -215,6 +236,10 @@ bool parseOfflineFlag(const std::string& argument, ScanOptions& options, FlagsGi
 ParseOutcome checkTogether(const ScanOptions& options, const FlagsGiven& flags, std::string& error) {
     if (flags.yes && flags.no) {
         error = "--yes and --no cannot be given together";
+        return ParseOutcome::usageError;
+    }
+    if (!options.reportFile.empty() && options.reportFile == options.undoFile) {
+        error = "--report and --undo: two files are needed, not one";
         return ParseOutcome::usageError;
     }
 #ifndef _WIN32

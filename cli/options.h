@@ -28,6 +28,8 @@ struct ScanOptions {
     OfflineRegistry offline = OfflineRegistry::whenFound; // native build
     std::string backupFolder;        // native build: where the hives' copies go; empty: beside them
     std::string folder;              // Windows build: the folder to scan, empty for every fixed drive
+    std::string reportFile;          // --report: where the JSON report goes; empty for none
+    std::string undoFile;            // --undo: where the registry file of the removals goes; empty for none
 };
 
 enum class ParseOutcome { scan, help, version, usageError };

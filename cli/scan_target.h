@@ -18,4 +18,12 @@ bool prepareScanTarget(const ScanOptions& options, std::string& error);
 // so the scan is not complete.
 bool finishScanTarget();
 
+// After the result line of a detected file that is gone or going (removed,
+// renamed, or queued for deletion at the next start): on an offline volume,
+// its service registrations go too (see offline_services.h).
+void afterDetectedFile(const char* path);
+
+// Whose registry the scan cleans, in a few words for the report.
+const char* targetRegistryText();
+
 #endif // QUORVANE_CLI_SCAN_TARGET_H

@@ -8,6 +8,7 @@
 #include "machine.h"
 #include "not_scanned.h"
 #include "offline_registry.h"
+#include "offline_services.h"
 #include "offline_system.h"
 #include "scan_driver.h"
 #include "scan_state.h"
@@ -62,3 +63,9 @@ bool prepareScanTarget(const ScanOptions& options, std::string& error) {
 }
 
 bool finishScanTarget() { return saveOfflineRegistry(); }
+
+void afterDetectedFile(const char* path) {
+    if (offlineSystemHiveLoaded()) removeServicesOf(path);
+}
+
+const char* targetRegistryText() { return offlineRegistryText(); }

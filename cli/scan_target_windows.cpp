@@ -76,3 +76,9 @@ bool prepareScanTarget(const ScanOptions& options, std::string& error) {
 // The registry this program cleans on Windows is the live one: nothing is
 // left to write.
 bool finishScanTarget() { return true; }
+
+// On a running system the scan deletes a service's registration as it
+// stops it.
+void afterDetectedFile(const char*) {}
+
+const char* targetRegistryText() { return "the running system's"; }

@@ -61,17 +61,18 @@ bool cleanRunValue(HKEY root, const char* subKey, const char* valueName) {
     return true;
 }
 
-// Deletes a value of an open key when its data holds mark.
-bool deleteMarkedValue(HKEY key, const char* valueName, const char* mark) {
+// Deletes a value of an open key (subKey of the machine's) when its data
+// holds mark.
+bool deleteMarkedValue(const char* subKey, HKEY key, const char* valueName, const char* mark) {
     std::vector<char> data;
     if (!readOpenKeyValue(key, valueName, data)) return false;
-    return strstr(data.data(), mark) == nullptr || RegDeleteValueA(key, valueName) == ERROR_SUCCESS;
+    return strstr(data.data(), mark) == nullptr || deleteOpenKeyValue(HKEY_LOCAL_MACHINE, subKey, key, valueName);
 }
 
 bool cleanMarkedValue(const char* subKey, const char* valueName, const char* mark) {
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return false;
-    const bool cleaned = deleteMarkedValue(key, valueName, mark);
+    const bool cleaned = deleteMarkedValue(subKey, key, valueName, mark);
     return RegCloseKey(key) == ERROR_SUCCESS && cleaned;
 }
 

@@ -1,6 +1,7 @@
 // Opening, reading and deleting registry values and keys.
 #include "registry_ops.h"
 
+#include "change_journal.h"
 #include "text_util.h"
 
 namespace {
@@ -29,10 +30,18 @@ bool deleteServiceKey(const char* prefix, const char* serviceName, const char* s
 
 } // namespace
 
+bool deleteOpenKeyValue(HKEY root, const char* subKey, HKEY key, const char* valueName) {
+    RegistryValueCopy copy;
+    const bool copied = changeJournal != nullptr && copyRegistryValue(key, valueName, copy);
+    if (RegDeleteValueA(key, valueName) != ERROR_SUCCESS) return false;
+    if (copied) changeJournal->valueRemoved(root, subKey, copy);
+    return true;
+}
+
 bool deleteRegValue(HKEY root, const char* subKey, const char* valueName) {
     HKEY key;
     if (RegOpenKeyExA(root, subKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return false;
-    const bool deleted = RegDeleteValueA(key, valueName) == ERROR_SUCCESS;
+    const bool deleted = deleteOpenKeyValue(root, subKey, key, valueName);
     const bool closed = RegCloseKey(key) == ERROR_SUCCESS;
     return deleted && closed;
 }
@@ -60,7 +69,13 @@ bool readRegValue(HKEY root, const char* subKey, const char* valueName, std::vec
     return read && closed;
 }
 
-bool deleteMachineKey(const char* subKey) { return RegDeleteKeyA(HKEY_LOCAL_MACHINE, subKey) == ERROR_SUCCESS; }
+bool deleteMachineKey(const char* subKey) {
+    std::vector<RegistryKeyCopy> tree;
+    const bool copied = changeJournal != nullptr && copyRegistryKey(HKEY_LOCAL_MACHINE, subKey, tree);
+    if (RegDeleteKeyA(HKEY_LOCAL_MACHINE, subKey) != ERROR_SUCCESS) return false;
+    if (copied) changeJournal->keyRemoved(HKEY_LOCAL_MACHINE, tree);
+    return true;
+}
 
 bool deleteServiceKeys(const char* serviceName) {
     // Every deletion is tried, whatever the others gave.

@@ -11,6 +11,10 @@
 // the open, the delete and the close all worked.
 bool deleteRegValue(HKEY root, const char* subKey, const char* valueName);
 
+// Deletes valueName from key, which is root\subKey opened with every
+// right; a change journal is told what it held.
+bool deleteOpenKeyValue(HKEY root, const char* subKey, HKEY key, const char* valueName);
+
 // The data of valueName in subKey (opened to read), whatever its type and
 // length, with a zero after it so that text tests can run on any type.
 // False when it cannot be read, or is longer than any start-up command.

@@ -3,6 +3,7 @@
 
 #include <string.h>
 
+#include "change_journal.h"
 #include "restart_file.h"
 #include "restart_file_swap.h"
 #include "version_probe.h"
@@ -72,7 +73,9 @@ bool addRenameEntry(const char* destination, const char* source) {
     return putFreshFileInPlace(paths, hadCurrent);
 }
 
-int scheduleDeleteAtRestart(const char* path) {
+namespace {
+
+int queueDeletion(const char* path) {
     switch (getWinVersionClass()) {
     case winVersionNt:
         return MoveFileExA(path, nullptr, MOVEFILE_DELAY_UNTIL_REBOOT) ? 1 : 0;
@@ -81,4 +84,12 @@ int scheduleDeleteAtRestart(const char* path) {
     default:
         return 0;
     }
+}
+
+} // namespace
+
+int scheduleDeleteAtRestart(const char* path) {
+    const int queued = queueDeletion(path);
+    if (changeJournal != nullptr) changeJournal->restartEntry(path, queued != 0);
+    return queued;
 }

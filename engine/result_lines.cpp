@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <string.h>
 
+#include "change_journal.h"
 #include "scan_state.h"
 
 const char* const resultLineFormats[resultLineCount] = {
@@ -60,6 +61,7 @@ void formatResultLine(char* destination, int capacity, ResultLine line, const ch
 void reportLine(ResultLine line, const char* path, const char* name) {
     formatResultLine(scanState.lineText, lineTextSize, line, path, name);
     addResultLine();
+    if (changeJournal != nullptr && isFileLine(line)) changeJournal->fileLine(line, path, name);
 }
 
 void reportCountLine(ResultLine line, int32_t count) {

@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
     cmake ninja-build g++ make python3 googletest     # native build and tests
     pkg-config libhivex-dev                           # an offline scan's registry hives
+    nlohmann-json3-dev                                # quorvane-scan --report
     libhivex-bin libwin-hivex-perl                    # the tests' hive tools (hivexsh, hivexregedit)
     mingw-w64                                         # the Windows builds
     wine wine64                                       # running them (never wine32 here)

@@ -1,9 +1,12 @@
-// The simulated machine's text conversion: UTF-16 to its system code page,
-// Windows-1252, with the real WideCharToMultiByte's results and errors.
+// The simulated machine's text conversion between UTF-16 and its system
+// code page, Windows-1252, with the real calls' results and errors.
 //
 // Reaches nothing of the machine but the last error, so that a program can
 // link it alone (the parsers' fuzzer does).
 #include "code_page.h"
+
+#include <cstring>
+
 #include "win32api.h"
 
 namespace {
@@ -86,5 +89,19 @@ int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideCount,
         multi[i] = byte;
     }
     if (usedDefault != nullptr) *usedDefault = defaulted ? TRUE : FALSE;
+    return count;
+}
+
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multi, int multiCount, LPWSTR wide, int wideSize) {
+    (void)flags; // every byte of this code page is a whole character
+    if (codePage != CP_ACP && codePage != westernCodePage) return fail(ERROR_INVALID_PARAMETER);
+    if (multi == nullptr || multiCount == 0 || multiCount < -1 || wideSize < 0) return fail(ERROR_INVALID_PARAMETER);
+    if (wideSize > 0 && (wide == nullptr || static_cast<const void*>(multi) == static_cast<const void*>(wide))) {
+        return fail(ERROR_INVALID_PARAMETER);
+    }
+    const int count = multiCount >= 0 ? multiCount : static_cast<int>(strlen(multi)) + 1;
+    if (wideSize == 0) return count;
+    if (count > wideSize) return fail(ERROR_INSUFFICIENT_BUFFER);
+    for (int i = 0; i < count; ++i) wide[i] = sim::codePageCharacter(static_cast<unsigned char>(multi[i]));
     return count;
 }

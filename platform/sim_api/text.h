@@ -19,6 +19,9 @@ typedef const WCHAR* LPCWSTR;
 // too small, ERROR_INVALID_PARAMETER for a null or empty source, a null or
 // overlapping destination with a size, or a negative size. Units the code
 // page lacks become defaultChar (or '?') and set *usedDefault.
+// The code page's bytes as UTF-16; every byte has a character.
+int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR multi, int multiCount, LPWSTR wide, int wideSize);
+
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideCount, LPSTR multi, int multiSize,
                         LPCSTR defaultChar, BOOL* usedDefault);
 

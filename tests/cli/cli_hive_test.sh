@@ -179,19 +179,24 @@ export_hive "$config/SYSTEM" >"$work/system.before"
 scan_in "$scan" --quiet --yes "$work/vol"
 expect_status "volume: found, exit 1" 1 $?
 expect_grep "volume: the file is removed" '^C:\\Windows\\System32\\kernel16.exe     W32/Karvex.* removed$' "$work/out"
-expect_status "volume: one result line per start-up value removed" 4 "$(registry_lines)"
+expect_status "volume: one result line per start-up value and service removed" 6 "$(registry_lines)"
 export_hive "$config/SOFTWARE" >"$work/software.after"
 expect_same "volume: exactly the family's values are gone from SOFTWARE" \
     <(removed_names "$work/software.before" "$work/software.after") <<<"$family_values"
 expect_status "volume: nothing else in SOFTWARE differs" 0 "$(added_lines "$work/software.before" "$work/software.after")"
 expect_same "volume: the keys all stay" <(grep '^\[' "$work/software.after") <<<"$(grep '^\[' "$work/software.before")"
-expect_same "volume: SYSTEM is not touched" <(same_file "$work/system.orig" "$config/SYSTEM") <<<"same"
+expect_same "volume: of SYSTEM, the family's service goes from both control sets" \
+    <(diff "$work/system.before" <(export_hive "$config/SYSTEM") | grep '^[<>] \[') \
+    <<<$'< [\\ControlSet001\\Services\\karvex]\n< [\\ControlSet002\\Services\\karvex]'
+expect_same "volume: and its copy is the hive as it was" \
+    <(same_file "$work/system.orig" "$config/SYSTEM.quorvane-backup") <<<"same"
 expect_same "volume: the copy is the hive as it was" \
     <(same_file "$work/software.orig" "$config/SOFTWARE.quorvane-backup") <<<"same"
-expect_same "volume: the copy and the hives, nothing else, in config" <(files_beside "$config") <<'EOS'
+expect_same "volume: the copies and the hives, nothing else, in config" <(files_beside "$config") <<'EOS'
 SOFTWARE
 SOFTWARE.quorvane-backup
 SYSTEM
+SYSTEM.quorvane-backup
 EOS
 expect_grep "volume: the registry is named" '^quorvane-scan: the registry of C:\\Windows is cleaned as well$' "$work/err"
 expect_grep "volume: the write is named with the copy" \
@@ -208,6 +213,7 @@ expect_same "volume again: no second copy" <(files_beside "$config") <<'EOS'
 SOFTWARE
 SOFTWARE.quorvane-backup
 SYSTEM
+SYSTEM.quorvane-backup
 EOS
 
 # Any letter case, as a volume mounted from another system may show it.
@@ -215,8 +221,82 @@ volume "$work/lower" WINDOWS system32 CONFIG
 mv "$work/lower/WINDOWS/system32/CONFIG/SOFTWARE" "$work/lower/WINDOWS/system32/CONFIG/software"
 scan_in "$scan" --quiet --offline "$work/lower"
 expect_status "letter case: found, exit 1" 1 $?
-expect_status "letter case: the start-up values go" 4 "$(registry_lines)"
+expect_status "letter case: the start-up values and the services go" 6 "$(registry_lines)"
 expect_grep "letter case: the hive is written" 'C:\\WINDOWS\\system32\\CONFIG\\software: the changes are written' "$work/err"
+
+# --- the report and the undo file --------------------------------------------
+# The family's service in both control sets (with a subkey of its own in the
+# first), the current one either; the undo file merged back into the cleaned
+# hives gives them back whole.
+for current in 1 2; do
+    name="report, current set $current"
+    volume "$work/undo$current"
+    config=$(config_of "$work/undo$current")
+    rm "$config/SYSTEM"
+    system_hive "$config/SYSTEM" "$current"
+    printf 'cd \\ControlSet001\\Services\\karvex\nadd Enum\ncd Enum\nsetval 1\nCount\ndword:0x1\ncommit\n' \
+        >"$work/enum.script"
+    hivexsh -w -f "$work/enum.script" "$config/SYSTEM"
+    export_hive "$config/SOFTWARE" >"$work/software.before"
+    export_hive "$config/SYSTEM" >"$work/system.before"
+    scan_in "$scan" --quiet --yes --report "$work/r$current.json" --undo "$work/u$current.reg" "$work/undo$current"
+    expect_status "$name: found, exit 1" 1 $?
+    export_hive "$config/SOFTWARE" >"$work/software.after"
+    export_hive "$config/SYSTEM" >"$work/system.after"
+    expect_same "$name: the service's keys are gone from both control sets, nothing else" \
+        <(diff "$work/system.before" "$work/system.after" | grep '^[<>] \[') <<'EOS'
+< [\ControlSet001\Services\karvex]
+< [\ControlSet001\Services\karvex\Enum]
+< [\ControlSet002\Services\karvex]
+EOS
+    expect_same "$name: exactly the family's values are gone from SOFTWARE" \
+        <(removed_names "$work/software.before" "$work/software.after") <<<"$family_values"
+    expect_status "$name: a result line per value and per service" 6 "$(registry_lines)"
+    if python3 -m json.tool "$work/r$current.json" >/dev/null 2>&1; then pass "$name: the report is JSON"; else
+        fail "$name: the report is not JSON: $(head -c 300 "$work/r$current.json")"
+    fi
+    python3 - "$work/r$current.json" >"$work/r.summary" <<'PY'
+import json, sys
+report = json.load(open(sys.argv[1]))
+for action in report["actions"]:
+    kind = action["action"]
+    if kind == "registry value removed":
+        print("value", action["key"], action["name"], action["type"], json.dumps(action["data"]))
+    elif kind == "registry key removed":
+        print("key", action["key"], " ".join(v["name"] for v in action["values"]))
+    else:
+        print(kind, action.get("path"), action.get("outcome"))
+print("system", report["system"]["family"], report["system"]["windowsFolder"], report["system"]["version"])
+print("statistics", report["statistics"]["filesInfected"], report["exitStatus"])
+PY
+    expect_same "$name: the report lists every action with its data, in order" "$work/r.summary" <<'EOS'
+value HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Run Kernel16 REG_SZ "\"C:\\WINDOWS\\SYSTEM32\\KERNEL16.EXE\" -boot"
+value HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Run kernel16b REG_EXPAND_SZ "%SystemRoot%\\System32\\kernel16.exe"
+value HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Run k16bare REG_SZ "kernel16.exe"
+value HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\RunServices svc REG_SZ "C:\\Windows\\System32\\kernel16.exe /service"
+value HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Uninstall\rhcjg7j0e38v UninstallString REG_SZ "C:\\WINDOWS\\uninstall.exe /x"
+value HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Run SMrhcjg7j0e38v REG_SZ "C:\\WINDOWS\\System32\\rhcjg7j0e38v.exe"
+file C:\Windows\System32\kernel16.exe removed
+key HKEY_LOCAL_MACHINE\SYSTEM\ControlSet001\Services\karvex ImagePath
+key HKEY_LOCAL_MACHINE\SYSTEM\ControlSet001\Services\karvex\Enum Count
+key HKEY_LOCAL_MACHINE\SYSTEM\ControlSet002\Services\karvex ImagePath
+system NT C:\Windows 5.1.2600
+statistics 1 1
+EOS
+    # hivexregedit merges one hive at a time: the undo file's keys by hive.
+    for hive in SOFTWARE SYSTEM; do
+        cp "$config/$hive" "$work/$hive.merged"
+        awk -v hive="$hive" '/^\[/ { keep = index($0, "[HKEY_LOCAL_MACHINE\\" hive "\\") == 1 } NR == 1 || keep' \
+            "$work/u$current.reg" | tr -d '\r' >"$work/u.$hive.reg"
+        hivexregedit --merge "$work/$hive.merged" --prefix "HKEY_LOCAL_MACHINE\\$hive" "$work/u.$hive.reg" \
+            2>"$work/merge.err" || fail "$name: hivexregedit refuses the undo file: $(head -c 300 "$work/merge.err")"
+    done
+    expect_same "$name: SOFTWARE with the undo file merged is the original" \
+        <(export_hive "$work/SOFTWARE.merged") <"$work/software.before"
+    expect_same "$name: SYSTEM with the undo file merged is the original" \
+        <(export_hive "$work/SYSTEM.merged") <"$work/system.before"
+    expect_grep "$name: the undo file is the registry editor's" '^Windows Registry Editor Version 5.00' "$work/u$current.reg"
+done
 
 # --- copies -------------------------------------------------------------------
 volume "$work/copies"
@@ -349,7 +429,7 @@ for kind in truncated random garbage; do
         '^quorvane-scan: C:\\Windows\\System32\\config\\SOFTWARE: this registry hive is not cleaned: .*; nothing in it is changed$' \
         "$work/err"
     expect_same "damaged ($kind): byte for byte as it was" <(same_file "$work/software.orig" "$config/SOFTWARE") <<<"same"
-    expect_same "damaged ($kind): nothing beside it" <(files_beside "$config") <<<$'SOFTWARE\nSYSTEM'
+    expect_same "damaged ($kind): no copy of it" <(files_beside "$config") <<<$'SOFTWARE\nSYSTEM\nSYSTEM.quorvane-backup'
     expect_grep "damaged ($kind): the other hive is cleaned" \
         '^quorvane-scan: of the registry of C:\\Windows only the SYSTEM hive is cleaned$' "$work/err"
     expect_grep "damaged ($kind): the files are still scanned" '^C:\\Windows\\System32\\kernel16.exe     W32/Karvex.* removed$' \
