@@ -199,6 +199,8 @@ stop_midway() {
     for attempt in 1 2 3 4 5; do
         rm -rf "$2"
         cp -a "$work/big" "$2"
+        # Emptied first: the last attempt's lines must not be read as this one's.
+        : >"$work/out"
         "$scan" --quiet "$2" >"$work/out" 2>"$work/err" &
         local pid=$!
         # Until the first removal is on record, or the scan has ended by itself.
