@@ -107,4 +107,41 @@ expect_grep "over-long path: counted" '^quorvane-scan: 1 item could not be scann
 # Wine gives a console program no Ctrl-C from outside, and root reads every
 # file: stopping and unreadable files are tested natively only.
 
+# --- the report and the undo file, against the live registry ------------------
+mkdir -p "$work/rec"
+cp "$tree/samples/sample03.exe" "$work/rec/kernel16.exe"
+cat >"$work/rec.reg" <<'EOS'
+Windows Registry Editor Version 5.00
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows\CurrentVersion\Run]
+"Kernel16"="C:\\rec\\kernel16.exe -boot"
+"Mail"="mail.exe"
+EOS
+"$run" --build-dir "$build_dir" --timeout 120 --keep --put "$work/rec=rec" --reg "$work/rec.reg" -- "$windows_scan" --quiet \
+    --report 'C:\r.json' --undo 'C:\u.reg' 'C:\rec' >"$work/out" 2>"$work/err"
+expect_status "report: found, exit 1" 1 $?
+prefix=$(sed -n 's/^run.sh: kept prefix //p' "$work/err")
+if [ -n "$prefix" ] && [ -d "$prefix" ]; then
+    if python3 -m json.tool "$prefix/drive_c/r.json" >/dev/null 2>&1; then pass "report: JSON"; else fail "report: not JSON"; fi
+    expect_same "report: the value with its data, then the file" <(python3 -c '
+import json, sys
+for a in json.load(open(sys.argv[1]))["actions"]:
+    print(a["action"], a.get("name") or a.get("path"), a.get("data") or a.get("outcome"))' "$prefix/drive_c/r.json") <<'EOS'
+registry value removed Kernel16 C:\rec\kernel16.exe -boot
+file C:\rec\kernel16.exe removed
+EOS
+    expect_grep "undo: the registry editor's format" '^Windows Registry Editor Version 5.00' "$prefix/drive_c/u.reg"
+    query() { WINEPREFIX="$prefix" wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' /v Kernel16 2>/dev/null | tr -d '\r'; }
+    query >"$work/query"
+    if grep -qi kernel16 "$work/query"; then fail "undo: the value is gone ($(cat "$work/query"))"; else
+        pass "undo: the value is gone"
+    fi
+    WINEPREFIX="$prefix" wine regedit /S 'C:\u.reg' >/dev/null 2>&1
+    expect_grep "undo: imported, the value is back as it was" 'Kernel16.*REG_SZ.*C:\\rec\\kernel16.exe -boot' <(query)
+    WINEPREFIX="$prefix" wineserver -k 2>/dev/null
+    rm -rf "$prefix"
+else
+    fail "report: no kept prefix ($(head -c 300 "$work/err"))"
+fi
+
 summary
