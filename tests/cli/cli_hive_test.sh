@@ -383,8 +383,22 @@ locked_sample() { # VOLUME
 volume "$work/winnt" WINNT system32
 "$make_samples" --hosts "$work/winnt/WINNT/system32/drivers/etc" >/dev/null
 locked_sample "$work/winnt"
-scan_in "${unprivileged[@]}" "$scan" --quiet --yes "$work/winnt"
+mkdir -p "$work/reports"
+own "$work/reports"
+scan_in "${unprivileged[@]}" "$scan" --quiet --yes --report "$work/reports/winnt.json" "$work/winnt"
 expect_status "WINNT: found, exit 1" 1 $?
+expect_same "WINNT: the report has the hosts file, the locked file and its restart entry" <(python3 -c '
+import json, sys
+report = json.load(open(sys.argv[1]))
+for a in report["actions"]:
+    if a["action"] in ("hosts file", "restart entry") or a.get("path", "").startswith("C:\\locked"):
+        print(a["action"], a["path"], a.get("outcome", a.get("queued")), a.get("queue", ""))
+print(report["system"]["windowsFolder"], report["restartNeeded"])' "$work/reports/winnt.json") <<'EOS'
+hosts file C:\WINNT\system32\drivers\etc\hosts removed 
+file C:\locked\s.exe could not be removed 
+restart entry C:\locked\s.exe True PendingFileRenameOperations
+C:\WINNT True
+EOS
 expect_grep "WINNT: its hosts file is the one checked" '^C:\\WINNT\\system32\\drivers\\etc\\hosts     W32/.* removed$' \
     "$work/out"
 expect_same "WINNT: and it is gone" <(find "$work/winnt/WINNT/system32/drivers/etc" -type f) </dev/null

@@ -10,12 +10,13 @@ expect_status() { # NAME WANTED GOT
     if [ "$2" -eq "$3" ]; then pass "$1"; else fail "$1 (exit status $3, wanted $2)"; fi
 }
 
-expect_same() { # NAME FILE, wanted text on standard input
-    local wanted
+expect_same() { # NAME FILE, wanted text on standard input; FILE is read once (it may be a pipe)
+    local wanted got
     wanted=$(cat)
-    if [ "$(cat "$2")" == "$wanted" ]; then pass "$1"; else
+    got=$(cat "$2")
+    if [ "$got" == "$wanted" ]; then pass "$1"; else
         fail "$1"
-        diff <(echo "$wanted") "$2" | sed 's/^/    /'
+        diff <(echo "$wanted") <(echo "$got") | sed 's/^/    /'
     fi
 }
 
