@@ -8,6 +8,8 @@
 
 #include "ansi_text.h"
 #include "change_journal.h"
+#include "console_report.h"
+#include "escape.h"
 #include "registry_clean.h"
 #include "scan_state.h"
 #include "scan_target.h"
@@ -143,6 +145,11 @@ void onFileLine(ResultLine line, const char* path, const char* detectionName) {
 }
 
 void onRestartEntry(const char* path, bool queued) {
+    if (!queued) {
+        clearProgress();
+        std::fprintf(stderr, "quorvane-scan: %s: cannot be deleted now nor queued for the next start: it is still there\n",
+                     escapeControlBytes(path).c_str());
+    }
     journal.actions.push_back(Json{{"action", "restart entry"},
                                    {"path", ansiToUtf8(path)},
                                    {"queue", getWinVersionClass() == winVersion9x ? nineXQueue : ntQueue},

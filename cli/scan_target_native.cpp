@@ -55,6 +55,9 @@ bool prepareScanTarget(const ScanOptions& options, std::string& error) {
     const sim::WindowsInstallation found = sim::findWindowsInstallation(systemDrive);
     if (!loadOfflineRegistry(options, found, error)) return false;
     adoptVolumeSystem(found);
+    // A file queued for the next start must land in a queue that start runs:
+    // the volume's SYSTEM hive, or the wininit.ini of a 9x volume.
+    sim::setRestartQueueWritable(offlineSystemHiveLoaded() || found.family == sim::SystemFamily::nineX);
     // What the machine leaves out of its listings (a link out of the drives,
     // say) was not scanned either.
     sim::setPassedOverHandler(noteNotScanned);

@@ -51,6 +51,7 @@ bool fullPathOf(const std::string& path, std::string& full) {
 } // namespace
 
 BOOL queueMoveAtRestart(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags) {
+    if (!machine().restartQueueWritable) return failWith(ERROR_ACCESS_DENIED);
     std::string source;
     std::string target;
     if (!fullPathOf(existingFileName, source) || (newFileName != nullptr && !fullPathOf(newFileName, target))) {
@@ -73,5 +74,7 @@ BOOL queueMoveAtRestart(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags
     setValue(*key, pendingValueName, REG_MULTI_SZ, data + entry + '\0');
     return TRUE;
 }
+
+void setRestartQueueWritable(bool writable) { machine().restartQueueWritable = writable; }
 
 } // namespace sim

@@ -248,6 +248,12 @@ struct ServiceCallCounts {
 };
 ServiceCallCounts serviceCallCounts(const std::string& name);
 
+// Whether MoveFileExA may queue moves for the next restart (power-on: yes).
+// Without a queue that a restart will run, as when no Windows installation's
+// registry is loaded, it fails with ERROR_ACCESS_DENIED, as it does for a
+// user who may not write the queue.
+void setRestartQueueWritable(bool writable);
+
 // The Windows installation on a drive, as an offline scan of its disk finds
 // it: a folder WINDOWS (or WINNT) at the drive's root, in any letter case,
 // that holds System32\config\SOFTWARE and SYSTEM (the NT family's registry

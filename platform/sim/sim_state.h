@@ -121,6 +121,7 @@ struct Machine {
     std::string tempFolder = "C:\\WINDOWS\\TEMP\\";
     Registry registry;
     std::vector<std::shared_ptr<HiveFile>> hives; // loaded, in the order they were
+    bool restartQueueWritable = true;
     // Variables set or removed by a test, by upper-case name; the others
     // are the defaults that follow the folders.
     std::map<std::string, std::optional<std::string>> environment;

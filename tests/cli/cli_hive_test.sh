@@ -409,6 +409,24 @@ expect_same "WINNT: the deletion is queued in the volume's SYSTEM hive" \
         PendingFileRenameOperations | head -n 1) <<<'\??\C:\locked\s.exe'
 chmod 755 "$work/winnt/locked"
 
+# No queue that a restart would run: no installation, or its registry left alone.
+mkdir -p "$work/data"
+locked_sample "$work/data"
+volume "$work/leftalone"
+locked_sample "$work/leftalone"
+cp "$(config_of "$work/leftalone")/SYSTEM" "$work/system.orig"
+for case in "data:" "leftalone:--no-offline"; do
+    folder=${case%%:*}
+    scan_in "${unprivileged[@]}" "$scan" --quiet --yes ${case#*:} "$work/$folder"
+    expect_status "$folder: found, exit 1" 1 $?
+    expect_grep "$folder: the locked file could not be removed" '^C:\\locked\\s.exe     W32/Karvex.* Unable to remove' "$work/out"
+    expect_grep "$folder: and is said to be still there" \
+        '^quorvane-scan: C:\\locked\\s.exe: cannot be deleted now nor queued for the next start: it is still there$' "$work/err"
+    expect_no_grep "$folder: no restart is promised" 'must be restarted' "$work/err"
+    chmod 755 "$work/$folder/locked"
+done
+expect_same "leftalone: SYSTEM as it was" <(same_file "$work/system.orig" "$(config_of "$work/leftalone")/SYSTEM") <<<"same"
+
 mkdir -p "$work/me/Windows/System"
 printf 'CREG' >"$work/me/Windows/SYSTEM.DAT"
 "$make_samples" --hosts "$work/me/Windows" >/dev/null

@@ -28,6 +28,10 @@ expect_grep() { # NAME PATTERN FILE
     if grep -q -e "$2" "$3"; then pass "$1"; else fail "$1 (no '$2' in: $(head -c 300 "$3"))"; fi
 }
 
+expect_no_grep() { # NAME PATTERN FILE
+    if grep -q -e "$2" "$3"; then fail "$1 (there is '$2' in: $(head -c 300 "$3"))"; else pass "$1"; fi
+}
+
 # make_flat_tree DIR FOLDERS FILES-PER-FOLDER: empty files d1/f1.bin ...
 make_flat_tree() {
     python3 - "$@" <<'PY'
