@@ -104,6 +104,16 @@ for choice in leave delete rename; do
     done
     expect_same "awkward names, $choice: nothing said on standard error" "$work/err" <<<"Scanning completed"
 done
+# A name full of conversion specifications is data, never a format.
+mkdir -p "$work/percent"
+sample 20 "$work/percent/%n%s%s.exe"
+sample 21 "$work/percent/%d%x%p%%.exe"
+"$scan" --quiet --yes "$work/percent" >"$work/out" 2>"$work/err"
+expect_status "percent names: found, exit 1" 1 $?
+expect_grep "percent names: %n%s%s reported literally" '^C:\\%n%s%s.exe     W32/Karvex\..* removed$' "$work/out"
+expect_grep "percent names: %d%x%p%% reported literally" '^C:\\%d%x%p%%.exe     W32/Karvex\..* removed$' "$work/out"
+expect_same "percent names: both gone" <(find "$work/percent" -type f) </dev/null
+
 host_originals=()
 for ((i = 0; i < ${#awkward_names[@]}; i += 2)); do host_originals+=("${awkward_names[i]}"); done
 expect_same "awkward names, leave: the tree is as it was" <(host_names "$work/awk-leave") \

@@ -95,6 +95,14 @@ expect_grep "odd names: the sample in sub. is found in sub." '^C:\\odd\\SUB_~[A-
 expect_grep "odd names: each file is scanned once" "scanned		:  11$" "$work/out"
 expect_status "odd names: one line per action, then the statistics" $((removed + 6)) "$(wc -l <"$work/out")"
 
+# A name full of conversion specifications is data, never a format.
+mkdir -p "$work/percent"
+cp "$tree/samples/sample20.exe" "$work/percent/%n%s%s.exe"
+"$run" --build-dir "$build_dir" --timeout 120 --put "$work/percent=percent" -- "$windows_scan" --quiet 'C:\percent' \
+    >"$work/raw" 2>"$work/err"
+expect_status "percent name: found, exit 1" 1 $?
+expect_grep "percent name: reported literally" '^C:\\percent\\%n%s%s.exe     W32/Karvex\..* removed' "$work/raw"
+
 # --- what could not be scanned ------------------------------------------------
 deep="$work/long"
 for _ in 1 2 3 4 5; do deep="$deep/$(printf 'd%.0s' {1..48})"; done
