@@ -77,9 +77,10 @@ qv_finished_facts=("1052 visible 1" "1052 enabled 0" "2 visible 0" "1070 visible
     "1080 visible 0")
 
 # Waits until the scan is over: the searching line goes when the timer
-# handler has returned from the scan.
+# handler has returned from the scan. By default as long as a probe may
+# run: a busy machine scans the big tree through the window slowly.
 qv_wait_finished() {
-    ui_probe "${qv_main[@]}" --timeout "${1:-120}" wait-hidden 1076 >/dev/null
+    ui_probe "${qv_main[@]}" --timeout "${1:-$((ui_command_limit - 10))}" wait-hidden 1076 >/dev/null
 }
 
 # NAME: the run's exit code is 0 and no window of the program is left.
