@@ -1,5 +1,5 @@
 # A thin front door to the CMake presets and the project's scripts.
-.PHONY: all native native-asan windows windows32 test demo clean
+.PHONY: all native native-asan windows windows32 test demo fuzz clean
 
 all: native
 
@@ -12,6 +12,11 @@ test:
 
 demo:
 	tools/run-demo.sh
+
+# Every fuzz target in turn, SECONDS each (tools/fuzz/run.sh).
+SECONDS ?= 600
+fuzz:
+	tools/fuzz/run.sh all $(SECONDS)
 
 clean:
 	rm -rf build

@@ -13,6 +13,7 @@ packages=(
     xvfb xdotool imagemagick                          # the window, driven and photographed
     fonts-dejavu-core                                 # tools/art/draw-art.sh
     time                                              # tools/benchmark.sh
+    clang libclang-rt-dev                             # tools/fuzz (libFuzzer and the sanitizers)
 )
 
 missing=()
