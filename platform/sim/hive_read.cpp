@@ -88,7 +88,7 @@ bool readSubkeys(RegKey& key) {
     return true;
 }
 
-bool readValues(RegKey& key) {
+bool readEachValue(RegKey& key) {
     HiveFile& hive = *key.hive;
     errno = 0;
     const Owned<hive_value_h> values(hivex_node_values(hive.handle, key.node));
@@ -98,8 +98,15 @@ bool readValues(RegKey& key) {
         if (!readValue(hive.handle, *value, read)) return false;
         key.values.push_back(std::move(read));
     }
-    key.storedValues = key.values.size();
     return true;
+}
+
+// The values the hive gives, whole or not, are what it holds: none of them
+// is a change, even when the rest cannot be read.
+bool readValues(RegKey& key) {
+    const bool whole = readEachValue(key);
+    key.storedValues = key.values.size();
+    return whole;
 }
 
 // A hive left dirty by a system that stopped without closing it has its

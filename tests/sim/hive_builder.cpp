@@ -134,6 +134,10 @@ size_t HiveBuilder::nodeOf(const std::string& keyPath) {
     return node;
 }
 
+size_t HiveBuilder::valueOf(const std::string& keyPath, const std::string& name) {
+    return hivex_node_get_value(handle_, nodeOf(keyPath), name.c_str());
+}
+
 HiveBuilder& HiveBuilder::key(const std::string& keyPath) {
     nodeOf(keyPath);
     return *this;

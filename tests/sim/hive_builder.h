@@ -35,6 +35,8 @@ public:
     // Where the key's record lies in the file, once committed (the library
     // writes its copy as it holds it, so a node is its offset).
     size_t nodeOf(const std::string& keyPath);
+    // Likewise of the value's record; 0 when the key has no such value.
+    size_t valueOf(const std::string& keyPath, const std::string& name);
     void commit();
 
 private:

@@ -309,6 +309,40 @@ TEST_F(DamagedHives, DamageFoundLaterKeepsEveryChangeOutOfTheFile) {
     EXPECT_TRUE(outcomes[0].backup.empty());
 }
 
+// A key whose first values can be read and whose last cannot: what was
+// read is what the hive holds, so a scan that changes nothing changes
+// nothing, and the damage is all that is said.
+TEST_F(DamagedHives, AValueThatCannotBeReadIsNoChange) {
+    size_t broken = 0;
+    {
+        hives::HiveBuilder builder(software());
+        builder.text(runInHive, "first", "C:\\first.exe").text(runInHive, "second", "C:\\second.exe")
+            .text(runInHive, "third", "C:\\a value long enough to be kept outside its record.exe");
+        broken = builder.valueOf(runInHive, "third");
+        builder.commit();
+    }
+    std::string image = hosttree::hostContent(software());
+    constexpr size_t dataOffsetAt = 12; // in the value's record, after size, "vk", name and data lengths
+    ASSERT_NE(broken, 0u);
+    ASSERT_LT(broken + dataOffsetAt + 4, image.size());
+    image.replace(broken + dataOffsetAt, 4, "\xf0\xff\xff\x7f"); // its data far past the end of the file
+    writeHostFile(software(), image);
+    ASSERT_TRUE(load(sim::MachineHive::software, softwarePath)) << problem;
+    registryKeyExists(HKEY_LOCAL_MACHINE, runKey);
+    HKEY run = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, runKey, 0, KEY_READ, &run), ERROR_SUCCESS);
+    DWORD valueCount = 0;
+    RegQueryInfoKeyA(run, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, nullptr, nullptr,
+                     nullptr, nullptr);
+    RegCloseKey(run);
+    const std::vector<sim::HiveOutcome> outcomes = sim::closeHives("");
+    ASSERT_EQ(outcomes.size(), 1u);
+    EXPECT_FALSE(outcomes[0].changed) << outcomes[0].problem;
+    EXPECT_FALSE(outcomes[0].written);
+    EXPECT_NE(outcomes[0].problem.find("damaged"), std::string::npos) << outcomes[0].problem;
+    expectBytes(software(), image);
+}
+
 // --- writing back -----------------------------------------------------------
 
 class SavedHives : public SimHives {
