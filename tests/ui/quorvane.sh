@@ -76,11 +76,15 @@ qv_finished_facts=("1052 visible 1" "1052 enabled 0" "2 visible 0" "1070 visible
     "1064 text " "1065 visible 1" "1034 visible 1" "1055 visible 1" "1074 visible 0" "1077 visible 0"
     "1080 visible 0")
 
-# Waits until the scan is over: the searching line goes when the timer
-# handler has returned from the scan. By default as long as a probe may
-# run: a busy machine scans the big tree through the window slowly.
+# Waits until the scan is over: OK shows once the scan has ended (or is
+# being stopped), and the searching line goes when the timer handler has
+# returned from the scan. The searching line alone would not do: it is
+# hidden too before a scan that was just asked for has begun. By default
+# as long as a probe may run: a busy machine scans the big tree slowly.
 qv_wait_finished() {
-    ui_probe "${qv_main[@]}" --timeout "${1:-$((ui_command_limit - 10))}" wait-hidden 1076 >/dev/null
+    local limit=${1:-$((ui_command_limit - 10))}
+    ui_probe "${qv_main[@]}" --timeout "$limit" wait-shown 1070 >/dev/null &&
+        ui_probe "${qv_main[@]}" --timeout "$limit" wait-hidden 1076 >/dev/null
 }
 
 # NAME: the run's exit code is 0 and no window of the program is left.
