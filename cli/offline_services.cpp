@@ -18,7 +18,6 @@ constexpr size_t controlSetDigits = 3; // ControlSet001
 const char* const servicesPart = "\\Services";
 const char* const imagePathValue = "ImagePath";
 const char* const familyName = "W32/Karvex.Trojan";
-constexpr DWORD longestKeyName = 255;
 constexpr size_t deepestServiceTree = 16;
 
 bool isControlSetName(const std::string& name) {
@@ -35,12 +34,7 @@ std::vector<std::string> subkeysOf(const std::string& path) {
     std::vector<std::string> names;
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return names;
-    char name[longestKeyName + 1];
-    for (DWORD index = 0;; ++index) {
-        DWORD length = sizeof name;
-        if (RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-        names.push_back(name);
-    }
+    subkeyNames(key, names); // what was listed before a failure is still looked at
     RegCloseKey(key);
     return names;
 }

@@ -107,10 +107,8 @@ Json valueEntry(const RegistryValueCopy& value) {
                 {"bytes", hexText(value.data)}};
 }
 
-std::string keyName(HKEY root, const std::string& path) { return registryKeyName(root, path); }
-
 void onValueRemoved(HKEY root, const char* keyPath, const RegistryValueCopy& value) {
-    Json entry{{"action", "registry value removed"}, {"key", keyName(root, keyPath)}};
+    Json entry{{"action", "registry value removed"}, {"key", registryKeyName(root, keyPath)}};
     entry.update(valueEntry(value));
     journal.actions.push_back(entry);
     journal.undo.addValue(root, keyPath, value);
@@ -121,7 +119,7 @@ void onKeyRemoved(HKEY root, const std::vector<RegistryKeyCopy>& tree) {
         Json values = Json::array();
         for (const RegistryValueCopy& value : key.values) values.push_back(valueEntry(value));
         journal.actions.push_back(
-            Json{{"action", "registry key removed"}, {"key", keyName(root, key.path)}, {"values", values}});
+            Json{{"action", "registry key removed"}, {"key", registryKeyName(root, key.path)}, {"values", values}});
     }
     journal.undo.addKeys(root, tree);
 }

@@ -55,17 +55,6 @@ bool copyValues(HKEY key, RegistryKeyCopy& copy) {
     }
 }
 
-bool subkeyNames(HKEY key, std::vector<std::string>& names) {
-    char name[longestKeyName + 1];
-    for (DWORD index = 0;; ++index) {
-        DWORD length = sizeof name;
-        const LONG status = RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
-        if (status == ERROR_NO_MORE_ITEMS) return true;
-        if (status != ERROR_SUCCESS) return false;
-        names.push_back(name);
-    }
-}
-
 bool copyTree(HKEY root, const std::string& path, size_t depth, std::vector<RegistryKeyCopy>& tree) {
     if (depth > deepestCopiedTree || tree.size() >= mostCopiedKeys) return false;
     HKEY key;
@@ -99,6 +88,17 @@ bool copyRegistryValue(HKEY key, const char* valueName, RegistryValueCopy& copy)
 bool copyRegistryKey(HKEY root, const char* path, std::vector<RegistryKeyCopy>& tree) {
     tree.clear();
     return copyTree(root, spelledPath(root, path), 0, tree);
+}
+
+bool subkeyNames(HKEY key, std::vector<std::string>& names) {
+    char name[longestKeyName + 1];
+    for (DWORD index = 0;; ++index) {
+        DWORD length = sizeof name;
+        const LONG status = RegEnumKeyExA(key, index, name, &length, nullptr, nullptr, nullptr, nullptr);
+        if (status == ERROR_NO_MORE_ITEMS) return true;
+        if (status != ERROR_SUCCESS) return false;
+        names.push_back(name);
+    }
 }
 
 bool isFileLine(ResultLine line) { return line >= lineRemoved && line <= lineTextLeftAsChosen; }

@@ -47,6 +47,10 @@ bool copyRegistryValue(HKEY key, const char* valueName, RegistryValueCopy& copy)
 // false when any of it cannot be read.
 bool copyRegistryKey(HKEY root, const char* path, std::vector<RegistryKeyCopy>& tree);
 
+// The names of the open key's subkeys, in the registry's order; false when
+// the listing fails before its end.
+bool subkeyNames(HKEY key, std::vector<std::string>& names);
+
 // Whether a result line is one that fileLine is told of.
 bool isFileLine(ResultLine line);
 
