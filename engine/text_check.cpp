@@ -4,6 +4,8 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 #include "registry_clean.h"
 #include "disposal.h"
 #include "file_read.h"
@@ -69,16 +71,21 @@ bool sizeAccepted(const TextSignature& record, long length) {
 
 // The pattern at the record's own position of the window. A position that
 // would take the compared bytes outside the window never matches.
+// Past the stripped text the window compares as zeros: what lies there in
+// the buffer is left from an earlier file.
 bool matchesAtPosition(const TextSignature& record, const Windows& windows, unsigned char* work) {
     memset(work, 0, textWindowSize + 1);
     long start = record.position;
     const unsigned char* window = headText;
+    size_t windowLength = windows.headLength;
     if (record.window == windowTail) {
         start = static_cast<long>(windows.tailLength) - record.position;
         window = windows.tail;
+        windowLength = windows.tailLength;
     }
     if (start < 0 || start + textPatternCapacity > textWindowSize) return false;
-    memcpy(work, window + start, textPatternCapacity);
+    const size_t from = static_cast<size_t>(start);
+    if (from < windowLength) memcpy(work, window + from, std::min<size_t>(textPatternCapacity, windowLength - from));
     return memcmp(work, record.pattern, record.patternLength) == 0;
 }
 

@@ -5,7 +5,9 @@
 
 #include "engine_test.h"
 #include "text_check.h"
+#include "signatures/text_signatures.h"
 #include "text_sample.h"
+#include "text_table.h"
 
 namespace {
 
@@ -103,6 +105,29 @@ TEST_F(TextCheck, InALongFileThePatternMustLieWhollyInTheHead) {
     EXPECT_TRUE(check(hosts(inside, "inside")));
     EXPECT_FALSE(check(hosts(samples::uuencodedHosts(3800, bodyLength), "across")));
     EXPECT_FALSE(check(hosts(samples::uuencodedHosts(7000, bodyLength), "tail")));
+    EXPECT_EQ(scanState.filesInfected, 1);
+}
+
+// A record that wants its pattern at one place of the head. The table ships
+// none, so the one record is turned into one for the test and put back.
+class PlacedPattern : public TextCheck {
+protected:
+    static constexpr int16_t place = 11; // after "begin644xxx", the start of the files below stripped
+    PlacedPattern() : saved(textSignatures[0]) {
+        readyTextTable();
+        textSignatures[0].matchMode = 0;
+        textSignatures[0].position = place;
+    }
+    ~PlacedPattern() override { textSignatures[0] = saved; }
+    const TextSignature saved;
+};
+
+TEST_F(PlacedPattern, TextLeftFromAnEarlierFileNeverCompletesAPattern) {
+    const std::string pattern = samples::textPattern();
+    EXPECT_TRUE(check(hosts("begin 644\nxxx\n" + pattern + "\n", "whole")));
+    // Stripped, this one ends halfway through the pattern, where the whole
+    // file above went on with its second half; blank lines make it as long.
+    EXPECT_FALSE(check(hosts("begin 644\nxxx\n" + pattern.substr(0, 50) + std::string(100, '\n'), "half")));
     EXPECT_EQ(scanState.filesInfected, 1);
 }
 
