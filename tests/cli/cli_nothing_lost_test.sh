@@ -54,18 +54,11 @@ PY
 # The same tree for each choice, with the times and bits of the original.
 for choice in leave delete rename; do cp -a "$work/tree" "$work/$choice"; done
 
-# DIR: a line per file: relative path, bits, size, modification time, digest.
-manifest() {
-    (cd "$1" && find . -type f -printf '%P\t%m\t%s\t%T@\n' | LC_ALL=C sort >"$work/stat" &&
-        find . -type f -print0 | LC_ALL=C sort -z | xargs -0 sha256sum | sed 's|  \./|\t|' |
-        awk -F'\t' '{print $2 "\t" $1}' >"$work/sums" &&
-        join -t $'\t' "$work/stat" "$work/sums")
-}
 detected_paths() { # OUT: the paths the result lines name, relative, slashes
     sed -n 's/^C:\\\(.*\)     W32\/Karvex\..* \(removed\|renamed\|not disinfected as per user.s selection\)$/\1/p' "$1" |
         tr '\\' '/' | LC_ALL=C sort
 }
-manifest "$work/tree" >"$work/before"
+manifest_of_tree "$work/tree" >"$work/before"
 sample_paths=$(cd "$work/tree" && find . -name 's[0-9][0-9].*' -printf '%P\n' | LC_ALL=C sort)
 expect_status "the tree: thousands of files" 1 "$(($(wc -l <"$work/before") > 4000))"
 
@@ -73,7 +66,7 @@ for choice in leave delete rename; do
     "$scan" --quiet --choice "$choice" "$work/$choice" >"$work/$choice.out" 2>"$work/$choice.err"
     expect_status "$choice: found, exit 1" 1 $?
     expect_same "$choice: exactly the samples are detected" <(detected_paths "$work/$choice.out") <<<"$sample_paths"
-    manifest "$work/$choice" >"$work/after"
+    manifest_of_tree "$work/$choice" >"$work/after"
     case $choice in
     leave)
         expect_same "leave: every file as it was: name, content, bits and time" "$work/after" <"$work/before" ;;

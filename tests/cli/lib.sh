@@ -45,6 +45,15 @@ for d in range(1, folders + 1):
 PY
 }
 
+# manifest_of_tree DIR: a line per file below DIR: relative path, permission
+# bits, size, modification time and SHA-256, sorted. Needs $work.
+manifest_of_tree() {
+    (cd "$1" && find . -type f -printf '%P\t%m\t%s\t%T@\n' | LC_ALL=C sort >"$work/manifest.stat" &&
+        find . -type f -print0 | LC_ALL=C sort -z | xargs -0 -r sha256sum | sed 's|  \./|\t|' |
+        awk -F'\t' '{print $2 "\t" $1}' >"$work/manifest.sums" &&
+        join -t $'\t' "$work/manifest.stat" "$work/manifest.sums")
+}
+
 # make_work NAME: a fresh folder in $work, removed (read-only parts too) on exit.
 make_work() {
     work=$(mktemp -d "${TMPDIR:-/tmp}/$1.XXXXXX")
