@@ -36,19 +36,19 @@ bool sizeFits(const ExeSignature& record) {
 }
 
 // The 20 bytes at the entry point plus offset, compared with signature.
-bool signatureAt(int fd, int32_t offset, const unsigned char* signature) {
+bool signatureAt(const HeaderBlock& file, int32_t offset, const unsigned char* signature) {
     const uint32_t address = peView.entryPoint() + static_cast<uint32_t>(offset);
     unsigned char found[signatureLength];
-    return readExactlyAt(fd, rvaToFileOffset(address, fd), found, sizeof found) &&
+    return readExactlyFrom(file, rvaToFileOffset(address, file.fd), found, sizeof found) &&
            memcmp(found, signature, signatureLength) == 0;
 }
 
 // The first record that matches the open file, or noRecord.
-int matchRecord(int fd) {
+int matchRecord(const HeaderBlock& file) {
     for (int i = 0; i < exeSignatureCount; ++i) {
         const ExeSignature& record = exeSignatureTable[i];
-        if (sizeFits(record) && signatureAt(fd, record.off1, record.sig1) &&
-            signatureAt(fd, record.off2, record.sig2)) {
+        if (sizeFits(record) && signatureAt(file, record.off1, record.sig1) &&
+            signatureAt(file, record.off2, record.sig2)) {
             return i;
         }
     }
@@ -83,7 +83,8 @@ int findRecord(const char* path) {
     int record = noRecord;
     if (length >= 0) {
         currentFileSize = static_cast<int32_t>(length);
-        if (readFileHeader(fd) && readSectionTable(fd)) record = matchRecord(fd);
+        HeaderBlock file;
+        if (readHeaderBlock(fd, file) && readFileHeader(file) && readSectionTable(file)) record = matchRecord(file);
     }
     _close(fd);
     if (record == noRecord && (length < 0 || readErrorSeen())) noteNotScanned(path, reasonCannotRead);

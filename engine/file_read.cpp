@@ -1,6 +1,8 @@
 // Positioned, unbuffered reads of the file under test.
 #include "file_read.h"
 
+#include <string.h>
+
 #include "win32api.h"
 
 namespace {
@@ -22,6 +24,24 @@ int readAt(int fd, uint32_t position, void* buffer, unsigned count) {
 
 bool readExactlyAt(int fd, uint32_t position, void* buffer, unsigned count) {
     return readAt(fd, position, buffer, count) == static_cast<int>(count);
+}
+
+bool readHeaderBlock(int fd, HeaderBlock& block) {
+    block.fd = fd;
+    const int got = _read(fd, block.bytes, headerBlockSize); // a file just opened reads from its start
+    if (got < 0) readFailed = true;
+    block.length = got > 0 ? static_cast<unsigned>(got) : 0;
+    block.wholeFile = got < static_cast<int>(headerBlockSize);
+    return got >= 0;
+}
+
+bool readExactlyFrom(const HeaderBlock& block, uint32_t position, void* buffer, unsigned count) {
+    if (position <= block.length && count <= block.length - position) {
+        memcpy(buffer, block.bytes + position, count);
+        return true;
+    }
+    if (block.wholeFile) return false; // a read there would come up short
+    return readExactlyAt(block.fd, position, buffer, count);
 }
 
 uint16_t readLe16(const unsigned char* bytes) { return static_cast<uint16_t>(bytes[0] | (bytes[1] << 8)); }

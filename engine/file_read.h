@@ -17,6 +17,25 @@ bool readExactlyAt(int fd, uint32_t position, void* buffer, unsigned count);
 void clearReadError();
 bool readErrorSeen();
 
+// The start of the file under test, read once: the headers the matcher
+// compares lie in it, so that a file costs one read unless its entry point
+// lies further in. Handed to the matcher with the file it came from.
+constexpr unsigned headerBlockSize = 4096; // a page
+struct HeaderBlock {
+    int fd = -1;
+    unsigned length = 0;    // bytes of the file held
+    bool wholeFile = false; // the file ends inside the block: nothing lies past length
+    unsigned char bytes[headerBlockSize];
+};
+
+// Reads the block from the start of the open file; false when the read fails
+// (then it holds nothing, and is the whole file as far as any later read goes).
+bool readHeaderBlock(int fd, HeaderBlock& block);
+
+// readExactlyAt, served from the block where the bytes lie in it, and where
+// the file ends inside it without reading at all.
+bool readExactlyFrom(const HeaderBlock& block, uint32_t position, void* buffer, unsigned count);
+
 uint16_t readLe16(const unsigned char* bytes);
 uint32_t readLe32(const unsigned char* bytes);
 

@@ -38,27 +38,29 @@ uint32_t PeView::virtualSize(int section) const { return readLe32(sections[secti
 uint32_t PeView::virtualAddress(int section) const { return readLe32(sections[section] + virtualAddressAt); }
 uint32_t PeView::rawDataPointer(int section) const { return readLe32(sections[section] + rawDataPointerAt); }
 
-int readFileHeader(int fd) {
+int readFileHeader(const HeaderBlock& file) {
     memset(peView.fileHeader, 0, sizeof peView.fileHeader);
     peView.headerOffset = 0;
     unsigned char field[2];
-    if (!readExactlyAt(fd, headerOffsetField, field, sizeof field)) return 0;
+    if (!readExactlyFrom(file, headerOffsetField, field, sizeof field)) return 0;
     peView.headerOffset = readLe16(field);
     unsigned char mark[peMarkSize];
-    if (!readExactlyAt(fd, peView.headerOffset, mark, sizeof mark) || memcmp(mark, peMark, sizeof mark) != 0) return 0;
-    return readExactlyAt(fd, peView.headerOffset + peMarkSize, peView.fileHeader, sizeof peView.fileHeader) ? 1 : 0;
+    if (!readExactlyFrom(file, peView.headerOffset, mark, sizeof mark) || memcmp(mark, peMark, sizeof mark) != 0) {
+        return 0;
+    }
+    return readExactlyFrom(file, peView.headerOffset + peMarkSize, peView.fileHeader, sizeof peView.fileHeader) ? 1 : 0;
 }
 
-int readSectionTable(int fd) {
-    if (!readExactlyAt(fd, peView.headerOffset + optionalHeaderStart, peView.optionalHeader,
-                       sizeof peView.optionalHeader)) {
+int readSectionTable(const HeaderBlock& file) {
+    if (!readExactlyFrom(file, peView.headerOffset + optionalHeaderStart, peView.optionalHeader,
+                         sizeof peView.optionalHeader)) {
         return 0;
     }
     const uint16_t count = peView.sectionCount();
     if (count > peMaxSections) return 0;
     memset(peView.sections, 0, sizeof peView.sections);
     const unsigned tableSize = static_cast<unsigned>(count) * peSectionHeaderSize;
-    return readExactlyAt(fd, peView.headerOffset + sectionTableStart, peView.sections, tableSize) ? 1 : 0;
+    return readExactlyFrom(file, peView.headerOffset + sectionTableStart, peView.sections, tableSize) ? 1 : 0;
 }
 
 // The first section whose end lies above the address, else the last one; -1

@@ -6,6 +6,8 @@
 
 #include <stdint.h>
 
+#include "file_read.h"
+
 constexpr int peFileHeaderSize = 20;
 constexpr int peOptionalHeaderReadSize = 96; // up to the count of data directories
 constexpr int peMaxSections = 20;
@@ -32,11 +34,11 @@ extern int32_t currentFileSize;
 
 // Fills the header offset and the file header; 1 when the "PE\0\0" mark is
 // where the offset says, 0 on any short read or failed seek.
-int readFileHeader(int fd);
+int readFileHeader(const HeaderBlock& file);
 
 // Fills the optional header and the section table; 0 when either cannot be
 // read whole or there are more than twenty sections. After readFileHeader.
-int readSectionTable(int fd);
+int readSectionTable(const HeaderBlock& file);
 
 // The file position of a relative virtual address, by the section table.
 uint32_t rvaToFileOffset(uint32_t address, int fd);

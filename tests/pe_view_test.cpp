@@ -90,7 +90,8 @@ protected:
         folder.writeFile("f.exe", bytes);
         const int fd = _open(folder.path("f.exe").c_str(), _O_RDONLY | _O_BINARY);
         EXPECT_GE(fd, 0);
-        const int ok = readFileHeader(fd) && readSectionTable(fd);
+        HeaderBlock block;
+        const int ok = readHeaderBlock(fd, block) && readFileHeader(block) && readSectionTable(block);
         _close(fd);
         return ok;
     }
@@ -100,6 +101,21 @@ TEST_F(PeHeaders, ReadsTheHeaderAtTheLowHalfOfTheOffsetField) {
     EXPECT_EQ(readBoth(file(0x400, 0xABCD0080, 3, 0x80)), 1);
     EXPECT_EQ(peView.headerOffset, 0x80);
     EXPECT_EQ(peView.sectionCount(), 3);
+}
+
+// The first page is read once; headers that lie across its end or beyond it
+// are read from the file as before, and a file that ends inside it is never
+// read past its end.
+TEST_F(PeHeaders, HeadersAcrossOrBeyondTheFirstBlockReadAsAnywhere) {
+    const uint32_t across = headerBlockSize - 8; // the mark in the block, the file header past it
+    EXPECT_EQ(readBoth(file(0x2000, across, 3, across)), 1);
+    EXPECT_EQ(peView.headerOffset, across);
+    EXPECT_EQ(peView.sectionCount(), 3);
+    EXPECT_EQ(readBoth(file(0x3000, 0x1800, 2, 0x1800)), 1);
+    EXPECT_EQ(peView.sectionCount(), 2);
+    EXPECT_EQ(readBoth(file(0x1800 + 248 + 2 * 40 - 1, 0x1800, 2, 0x1800)), 0); // table one byte short
+    EXPECT_EQ(readBoth(file(headerBlockSize - 1, 0x80, 3, 0x80)), 1);
+    EXPECT_EQ(readBoth(file(0x80 + 248 + 3 * 40 - 1, 0x80, 3, 0x80)), 0);
 }
 
 TEST_F(PeHeaders, RefusesAMissingMarkTooManySectionsOrShortFiles) {
