@@ -6,10 +6,12 @@
 // mapped drives, so that nothing outside the folders the machine was given
 // can be reached through it.
 #include <dirent.h>
+#include <limits.h>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <memory>
 
 #include "sim_state.h"
@@ -19,7 +21,8 @@ namespace sim {
 namespace {
 
 // Where the host shows what each open descriptor of the process leads to.
-const char* const descriptorLinks = "/proc/self/fd/";
+const char descriptorLinks[] = "/proc/self/fd/";
+constexpr size_t descriptorDigits = 12; // an int in decimal, with its sign
 
 struct FreeWithFree {
     void operator()(char* text) const { free(text); }
@@ -74,9 +77,16 @@ HostEntry examineEntry(const std::string& host) {
     return entry;
 }
 
+// The host names an open descriptor's file by its own path, every link on
+// the way already resolved: one look at the descriptor's entry, not a walk
+// of every component. A path too long for the buffer is taken as outside.
 bool isOpenedInsideDrives(int fd) {
-    const std::string opened = realHostPath(descriptorLinks + std::to_string(fd));
-    return !opened.empty() && isInsideADrive(opened);
+    char link[sizeof descriptorLinks + descriptorDigits];
+    std::snprintf(link, sizeof link, "%s%d", descriptorLinks, fd);
+    char opened[PATH_MAX];
+    const ssize_t length = readlink(link, opened, sizeof opened);
+    if (length <= 0 || static_cast<size_t>(length) >= sizeof opened || opened[0] != '/') return false;
+    return isInsideADrive(std::string(opened, static_cast<size_t>(length)));
 }
 
 int openHost(const std::string& host, struct stat& info) {
