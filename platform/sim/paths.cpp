@@ -144,22 +144,28 @@ bool resolvePath(const std::string& windowsPath, std::string& host, bool& exists
     const std::vector<std::string> parts = splitComponents(windowsPath.substr(2));
     FoldersRead read;
     existsOut = true;
+    bool inFolder = false; // the last component looked up was found to be a folder
     for (size_t i = 0; i < parts.size(); ++i) {
         const std::string& part = parts[i];
         if (part.empty() || part == ".") continue;
         if (part == "..") {
             if (!stack.empty()) stack.pop_back();
+            inFolder = false;
             continue;
         }
         const std::string folder = joined(drive->hostRoot, stack);
-        if (!isDirectory(folder)) return fail(ERROR_PATH_NOT_FOUND);
+        if (!inFolder && !isDirectory(folder)) return fail(ERROR_PATH_NOT_FOUND);
         std::string name;
         HostEntry entry;
         const Lookup result = lookUp(folder, part, read, name, entry);
-        if (result == Lookup::skip) continue;
+        if (result == Lookup::skip) {
+            inFolder = true;
+            continue;
+        }
         if (result == Lookup::missing && i + 1 != parts.size()) return fail(ERROR_PATH_NOT_FOUND);
         if (result == Lookup::found && !isFollowable(entry)) return fail(ERROR_ACCESS_DENIED);
         existsOut = result == Lookup::found;
+        inFolder = existsOut && entry.kind == EntryKind::folder;
         stack.push_back(name);
     }
     host = joined(drive->hostRoot, stack);
