@@ -45,6 +45,8 @@ int hostFlags(int flags) {
 // Opens an existing regular file. A link at the end of the path leads
 // inside the drives (the resolution saw to that); what it leads to is
 // opened without following anything further.
+bool isReadOnly(int flags) { return (flags & (accessModeMask | _O_TRUNC | _O_CREAT)) == 0; }
+
 int openExisting(const std::string& host, int flags) {
     const int readOnly = (flags & accessModeMask) == 0 && !(flags & _O_TRUNC);
     struct stat info {};
@@ -86,6 +88,14 @@ int createNew(const std::string& host, int flags, int permission) {
 // Text mode is the C runtime's default; only _O_BINARY turns it off.
 bool isTextMode(int flags) { return !(flags & _O_BINARY); }
 
+// What the machine keeps of a descriptor it has just opened.
+int noteOpened(int fd, const std::string& host, int flags) {
+    sim::Machine& m = sim::machine();
+    if (m.unreadableFiles.count(host)) m.unreadableDescriptors.insert(fd);
+    if (isTextMode(flags)) m.textDescriptors.insert(fd);
+    return fd;
+}
+
 } // namespace
 
 int _access(const char* path, int mode) {
@@ -114,17 +124,21 @@ int _open(const char* path, int flags, ...) {
     std::string host;
     bool found = false;
     if (path == nullptr) return failErrno(ENOENT);
+    int fd = -1;
+    if (isReadOnly(flags)) {
+        const sim::ListedOpen listed = sim::openListedFile(path, fd, host);
+        if (listed == sim::ListedOpen::refused) return -1;
+        if (listed == sim::ListedOpen::opened) return noteOpened(fd, host, flags);
+    }
     if (!sim::resolvePath(path, host, found)) return failErrno(errnoOfLastError());
     if (!found && !(flags & _O_CREAT)) return failErrno(ENOENT);
     if (found) {
         const int refusal = refusalToOpen(host, flags);
         if (refusal != 0) return failErrno(refusal);
     }
-    const int fd = found ? openExisting(host, flags) : createNew(host, flags, permission);
+    fd = found ? openExisting(host, flags) : createNew(host, flags, permission);
     if (fd < 0) return -1;
-    if (m.unreadableFiles.count(host)) m.unreadableDescriptors.insert(fd);
-    if (isTextMode(flags)) m.textDescriptors.insert(fd);
-    return fd;
+    return noteOpened(fd, host, flags);
 }
 
 int _read(int fd, void* buffer, unsigned int count) {

@@ -81,6 +81,7 @@ BOOL moveFile(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags) {
 
 // As on the real system, MoveFileA is MoveFileExA with copying allowed.
 BOOL MoveFileA(LPCSTR existingFileName, LPCSTR newFileName) {
+    sim::forgetListedFolder(); // a folder may move
     return sim::moveFile(existingFileName, newFileName, MOVEFILE_COPY_ALLOWED);
 }
 
@@ -91,5 +92,6 @@ BOOL MoveFileExA(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags) {
         if (flags & MOVEFILE_COPY_ALLOWED) return sim::failWith(ERROR_INVALID_PARAMETER);
         return sim::queueMoveAtRestart(existingFileName, newFileName, flags);
     }
+    sim::forgetListedFolder();
     return sim::moveFile(existingFileName, newFileName, flags);
 }

@@ -72,6 +72,7 @@ BOOL CreateDirectoryA(LPCSTR pathName, LPSECURITY_ATTRIBUTES /*securityAttribute
 }
 
 BOOL RemoveDirectoryA(LPCSTR pathName) {
+    sim::forgetListedFolder();
     std::string host;
     if (!sim::resolveExisting(pathName, host)) return FALSE;
     const DWORD attributes = sim::attributesOf(host);

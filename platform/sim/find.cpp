@@ -151,6 +151,7 @@ HANDLE FindFirstFileA(LPCSTR fileName, WIN32_FIND_DATAA* findData) {
     Listing listing;
     if (hasWildcard(request.pattern)) {
         if (!listFolder(request, listing.entries)) return failFind(ERROR_ACCESS_DENIED);
+        rememberListedFolder(request.windowsFolder, request.folder);
     } else if (!listOne(pattern, listing.entries)) {
         return failFind(GetLastError());
     }

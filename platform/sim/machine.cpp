@@ -53,6 +53,7 @@ bool mapDrive(char letter, const std::string& hostDir, UINT driveType) {
     const std::string realRoot = realHostPath(root);
     if (realRoot.empty()) return false;
     machine().drives[index] = Drive{root, realRoot, driveType};
+    forgetListedFolder();
     return true;
 }
 

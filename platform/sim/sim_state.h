@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "listed_folder.h"
 #include "machine.h"
 #include "registry_tree.h"
 
@@ -107,6 +108,7 @@ struct Machine {
     bool quitPosted = false;
     int quitCode = 0;
     std::map<uintptr_t, Listing> listings;   // by handle value
+    ListedFolder listedFolder;
     std::map<uintptr_t, FileObject> objects; // by handle value
     uintptr_t nextHandle = firstHandleValue;
     PassedOverHandler passedOverHandler = nullptr;

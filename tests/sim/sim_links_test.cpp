@@ -88,6 +88,33 @@ TEST_F(SimLinks, ALinkOutOfTheDrivesIsReportedOnceAndNeverFollowed) {
     EXPECT_TRUE(folder.exists("real/inside.txt"));
 }
 
+// A file just listed is opened through the folder the listing read; a link
+// put in the file's or the folder's place afterwards must not lead out.
+TEST_F(SimLinks, ALinkSwappedInAfterTheListingLeadsNowhereOutside) {
+    OutsideFolder outside;
+    std::ofstream(outside.path() + "/inside.txt") << "outside";
+    folder.writeFile("real/other.txt", "other");
+    ASSERT_EQ(listNames(folder.path("real\\*.*")), (std::vector<std::string>{".", "..", "inside.txt", "other.txt"}));
+    fs::remove(folder.hostPath("real/other.txt"));
+    fs::create_symlink(outside.path() + "/inside.txt", folder.hostPath("real/other.txt"));
+    EXPECT_EQ(contentThrough(folder.path("real\\other.txt")), "");
+
+    fs::rename(folder.hostPath("real"), folder.hostPath("moved"));
+    fs::create_directory_symlink(outside.path(), folder.hostPath("real"));
+    EXPECT_NE(contentThrough(folder.path("real\\inside.txt")), "outside");
+    EXPECT_FALSE(DeleteFileA(folder.path("real\\inside.txt").c_str()));
+    EXPECT_EQ(hostContent(outside.path() + "/inside.txt"), "outside");
+    EXPECT_EQ(hostContent(folder.hostPath("moved/inside.txt")), "inside");
+}
+
+// A folder the machine itself moves away is looked up afresh.
+TEST_F(SimLinks, AListedFolderMovedAwayIsResolvedAgain) {
+    ASSERT_EQ(listNames(folder.path("real\\*.*")), (std::vector<std::string>{".", "..", "inside.txt"}));
+    ASSERT_TRUE(MoveFileA(folder.path("real").c_str(), folder.path("gone").c_str()));
+    folder.writeFile("real/inside.txt", "new");
+    EXPECT_EQ(contentThrough(folder.path("real\\inside.txt")), "new");
+}
+
 TEST_F(SimLinks, ALinkToAnotherDriveIsFollowed) {
     OutsideFolder other;
     std::ofstream(other.path() + "/there.txt") << "there";

@@ -1,0 +1,94 @@
+// The folder a listing last read, held open for the reads of its files.
+//
+// A file is opened by name relative to the folder's own descriptor, and a
+// link in the name's place is never followed here, so nothing outside the
+// drives can be reached this way even when a folder on the path is swapped
+// for a link after the listing; links, names in another spelling and
+// anything unusual take the full resolution instead.
+#include "listed_folder.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <string.h>
+#include <unistd.h>
+
+#include "sim_state.h"
+
+namespace sim {
+
+HostDescriptor& HostDescriptor::operator=(HostDescriptor&& other) noexcept {
+    if (this != &other) {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = other.release();
+    }
+    return *this;
+}
+
+HostDescriptor::~HostDescriptor() {
+    if (fd_ >= 0) ::close(fd_);
+}
+
+int HostDescriptor::release() {
+    const int fd = fd_;
+    fd_ = -1;
+    return fd;
+}
+
+namespace {
+
+// A name the full resolution would take as spelled: not a presented name
+// (see names.h), not one that names the folder itself or another level.
+bool isPlainName(const char* name) {
+    if (*name == '\0' || strcmp(name, ".") == 0 || strcmp(name, "..") == 0) return false;
+    return strpbrk(name, "\\/<") == nullptr;
+}
+
+bool refuse(int error) {
+    errno = error;
+    return false;
+}
+
+// What the C runtime refuses of an open for reading: folders, files a
+// process holds, and what has no Windows counterpart (pipes, devices, which
+// are never listed: one found here took a file's place since).
+bool acceptOpened(int fd, const std::string& host) {
+    struct stat info {};
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || isInUse(host)) return refuse(EACCES);
+    return true;
+}
+
+} // namespace
+
+void rememberListedFolder(const std::string& windowsFolder, const std::string& hostFolder) {
+    ListedFolder& listed = machine().listedFolder;
+    listed = ListedFolder{};
+    HostDescriptor folder(::open(hostFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (folder.get() < 0 || !isOpenedInsideDrives(folder.get())) return;
+    listed = ListedFolder{windowsFolder, hostFolder, std::move(folder)};
+}
+
+void forgetListedFolder() { machine().listedFolder = ListedFolder{}; }
+
+ListedOpen openListedFile(const char* windowsPath, int& fd, std::string& host) {
+    const ListedFolder& listed = machine().listedFolder;
+    const size_t folderLength = listed.windowsFolder.size();
+    if (listed.folder.get() < 0 || strncmp(windowsPath, listed.windowsFolder.c_str(), folderLength) != 0) {
+        return ListedOpen::notListed;
+    }
+    const char* name = windowsPath + folderLength;
+    if (!isPlainName(name) || strlen(windowsPath) >= MAX_PATH) return ListedOpen::notListed;
+    host = listed.hostFolder + "/" + name;
+    runBeforeOpenHook(host);
+    // Never blocks on a pipe and never makes a terminal the controlling one.
+    fd = ::openat(listed.folder.get(), name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT || errno == ELOOP ? ListedOpen::notListed : (errno = EACCES, ListedOpen::refused);
+    if (!acceptOpened(fd, host)) {
+        const int error = errno;
+        ::close(fd);
+        errno = error;
+        return ListedOpen::refused;
+    }
+    return ListedOpen::opened;
+}
+
+} // namespace sim
