@@ -84,7 +84,7 @@ int findRecord(const char* path) {
     if (length >= 0) {
         currentFileSize = static_cast<int32_t>(length);
         HeaderBlock file;
-        if (readHeaderBlock(fd, file) && readFileHeader(file) && readSectionTable(file)) record = matchRecord(file);
+        if (readHeaderBlock(fd, length, file) && readFileHeader(file) && readSectionTable(file)) record = matchRecord(file);
     }
     _close(fd);
     if (record == noRecord && (length < 0 || readErrorSeen())) noteNotScanned(path, reasonCannotRead);

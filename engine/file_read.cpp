@@ -26,12 +26,12 @@ bool readExactlyAt(int fd, uint32_t position, void* buffer, unsigned count) {
     return readAt(fd, position, buffer, count) == static_cast<int>(count);
 }
 
-bool readHeaderBlock(int fd, HeaderBlock& block) {
+bool readHeaderBlock(int fd, long fileLength, HeaderBlock& block) {
     block.fd = fd;
     const int got = _read(fd, block.bytes, headerBlockSize); // a file just opened reads from its start
     if (got < 0) readFailed = true;
     block.length = got > 0 ? static_cast<unsigned>(got) : 0;
-    block.wholeFile = got < static_cast<int>(headerBlockSize);
+    block.wholeFile = got < static_cast<int>(headerBlockSize) || fileLength <= static_cast<long>(block.length);
     return got >= 0;
 }
 

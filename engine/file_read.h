@@ -20,7 +20,7 @@ bool readErrorSeen();
 // The start of the file under test, read once: the headers the matcher
 // compares lie in it, so that a file costs one read unless its entry point
 // lies further in. Handed to the matcher with the file it came from.
-constexpr unsigned headerBlockSize = 4096; // a page
+constexpr unsigned headerBlockSize = 4096; // a page: small files are read whole at once
 struct HeaderBlock {
     int fd = -1;
     unsigned length = 0;    // bytes of the file held
@@ -28,9 +28,11 @@ struct HeaderBlock {
     unsigned char bytes[headerBlockSize];
 };
 
-// Reads the block from the start of the open file; false when the read fails
-// (then it holds nothing, and is the whole file as far as any later read goes).
-bool readHeaderBlock(int fd, HeaderBlock& block);
+// Reads the block from the start of the open file, whose length was taken
+// as fileLength; false when the read fails (then it holds nothing, and is
+// the whole file as far as any later read goes). A file no longer than
+// the block is read whole, and nothing past its length is read.
+bool readHeaderBlock(int fd, long fileLength, HeaderBlock& block);
 
 // readExactlyAt, served from the block where the bytes lie in it, and where
 // the file ends inside it without reading at all.

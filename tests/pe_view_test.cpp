@@ -91,7 +91,7 @@ protected:
         const int fd = _open(folder.path("f.exe").c_str(), _O_RDONLY | _O_BINARY);
         EXPECT_GE(fd, 0);
         HeaderBlock block;
-        const int ok = readHeaderBlock(fd, block) && readFileHeader(block) && readSectionTable(block);
+        const int ok = readHeaderBlock(fd, _filelength(fd), block) && readFileHeader(block) && readSectionTable(block);
         _close(fd);
         return ok;
     }
