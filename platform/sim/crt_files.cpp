@@ -126,9 +126,14 @@ int _open(const char* path, int flags, ...) {
     if (path == nullptr) return failErrno(ENOENT);
     int fd = -1;
     if (isReadOnly(flags)) {
-        const sim::ListedOpen listed = sim::openListedFile(path, fd, host);
+        long long length = 0;
+        const sim::ListedOpen listed = sim::openListedFile(path, fd, host, length);
         if (listed == sim::ListedOpen::refused) return -1;
-        if (listed == sim::ListedOpen::opened) return noteOpened(fd, host, flags);
+        if (listed == sim::ListedOpen::opened) {
+            // Nothing can change its length through this descriptor.
+            m.readOnlyLengths[fd] = length;
+            return noteOpened(fd, host, flags);
+        }
     }
     if (!sim::resolvePath(path, host, found)) return failErrno(errnoOfLastError());
     if (!found && !(flags & _O_CREAT)) return failErrno(ENOENT);
@@ -169,11 +174,21 @@ long _lseek(int fd, long offset, int origin) {
     return static_cast<long>(position);
 }
 
+// A file opened for reading only has the length it had when it was opened
+// (it is asked just after); any other is asked of the host.
 long _filelength(int fd) {
-    ++sim::machine().fileCalls.lengthQueries;
-    struct stat info {};
-    if (fstat(fd, &info) != 0) return failErrno(EBADF);
-    return info.st_size > INT32_MAX ? -1L : static_cast<long>(info.st_size);
+    sim::Machine& m = sim::machine();
+    ++m.fileCalls.lengthQueries;
+    const auto known = m.readOnlyLengths.find(fd);
+    long long length = 0;
+    if (known != m.readOnlyLengths.end()) {
+        length = known->second;
+    } else {
+        struct stat info {};
+        if (fstat(fd, &info) != 0) return failErrno(EBADF);
+        length = static_cast<long long>(info.st_size);
+    }
+    return length > INT32_MAX ? -1L : static_cast<long>(length);
 }
 
 int _close(int fd) {
@@ -181,5 +196,6 @@ int _close(int fd) {
     ++m.fileCalls.closes;
     m.unreadableDescriptors.erase(fd);
     m.textDescriptors.erase(fd);
+    m.readOnlyLengths.erase(fd);
     return ::close(fd) == 0 ? 0 : failErrno(EBADF);
 }

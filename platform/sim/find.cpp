@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "folder_snapshot.h"
 #include "names.h"
 #include "sim_state.h"
 
@@ -43,29 +44,12 @@ WIN32_FIND_DATAA entryFor(const std::string& name, const std::string& host, cons
     return data;
 }
 
-// One host name that matched, with its presented name and the key of
-// listing order.
-struct Candidate {
-    std::string name;
-    std::string shown;
-    std::string key;
-};
-
-// Upper-case name order; names that differ only in case (possible on a host
-// file system) keep a fixed order, the exact spelling deciding.
-void sortByName(std::vector<Candidate>& candidates) {
-    std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
-        return a.key != b.key ? a.key < b.key : a.shown < b.shown;
-    });
-}
-
 // Adds the entry for one host name that matched, or reports why it is left
 // out; pipes, sockets and devices are left out silently.
-void addEntry(const ListRequest& request, const std::string& name, const std::string& shown,
-              std::vector<WIN32_FIND_DATAA>& entries) {
-    const std::string host = request.folder + "/" + name;
-    const HostEntry entry = examineEntry(host);
-    switch (entry.kind) {
+void addEntry(const ListRequest& request, const ListedItem& item, std::vector<WIN32_FIND_DATAA>& entries) {
+    const std::string& shown = item.shown;
+    const std::string host = request.folder + "/" + item.name;
+    switch (item.entry.kind) {
     case EntryKind::linkOut:
         reportPassedOver(host, request.windowsFolder + shown, reasonLinkOut);
         return;
@@ -82,32 +66,26 @@ void addEntry(const ListRequest& request, const std::string& name, const std::st
         reportPassedOver(host, request.windowsFolder + presentedPrefix(shown, maxListedName), reasonNameTooLong);
         return;
     }
-    entries.push_back(entryFor(shown, host, entry.info));
+    entries.push_back(entryFor(shown, host, item.entry.info));
 }
 
-void addDotEntries(const ListRequest& request, std::vector<WIN32_FIND_DATAA>& entries) {
-    struct stat info {};
-    if (isDriveRoot(request.folder) || stat(request.folder.c_str(), &info) != 0) return;
+void addDotEntries(const ListRequest& request, const struct stat& folderInfo, std::vector<WIN32_FIND_DATAA>& entries) {
+    if (isDriveRoot(request.folder)) return;
     for (const char* dot : {".", ".."}) {
-        if (wildcardMatch(request.pattern, dot)) entries.push_back(entryFor(dot, request.folder, info));
+        if (wildcardMatch(request.pattern, dot)) entries.push_back(entryFor(dot, request.folder, folderInfo));
     }
 }
 
 // False when the host folder cannot be read. Entries, and the reports of
 // those passed over, come in listing order.
 bool listFolder(const ListRequest& request, std::vector<WIN32_FIND_DATAA>& entries) {
-    std::vector<std::string> names;
-    if (!readFolder(request.folder, names)) return false;
-    std::vector<Candidate> candidates;
-    for (std::string& name : names) {
-        std::string shown = presentedName(name);
-        if (!wildcardMatch(request.pattern, shown)) continue;
-        std::string key = upperCase(shown);
-        candidates.push_back({std::move(name), std::move(shown), std::move(key)});
+    const std::vector<ListedItem>* items = nullptr;
+    struct stat folderInfo {};
+    if (!folderItems(request.folder, items, folderInfo)) return false;
+    addDotEntries(request, folderInfo, entries);
+    for (const ListedItem& item : *items) {
+        if (wildcardMatch(request.pattern, item.shown)) addEntry(request, item, entries);
     }
-    sortByName(candidates);
-    addDotEntries(request, entries);
-    for (const Candidate& candidate : candidates) addEntry(request, candidate.name, candidate.shown, entries);
     return true;
 }
 

@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 #include "sim_state.h"
@@ -99,6 +100,37 @@ int openHost(const std::string& host, struct stat& info) {
         return -1;
     }
     return fd;
+}
+
+HostEntry examineListed(int folderFd, const std::string& name, const std::string& host, unsigned char type) {
+    HostEntry entry;
+    if (type == DT_DIR) { // a folder's attributes need nothing but its kind
+        entry.kind = EntryKind::folder;
+        entry.info.st_mode = S_IFDIR;
+        return entry;
+    }
+    if (fstatat(folderFd, name.c_str(), &entry.info, AT_SYMLINK_NOFOLLOW) != 0) return entry;
+    if (S_ISLNK(entry.info.st_mode)) return examineLink(host);
+    entry.kind = kindOf(entry.info.st_mode);
+    return entry;
+}
+
+OpenFolder::OpenFolder(const std::string& folder) : dir_(opendir(folder.c_str())) {
+    if (dir_ != nullptr) ++machine().fileCalls.folderReads;
+}
+
+OpenFolder::~OpenFolder() {
+    if (dir_ != nullptr) closedir(dir_);
+}
+
+bool OpenFolder::readItems(std::vector<FolderItem>& items) {
+    if (dir_ == nullptr) return false;
+    while (const dirent* item = readdir(dir_)) {
+        if (strcmp(item->d_name, ".") != 0 && strcmp(item->d_name, "..") != 0) {
+            items.push_back({item->d_name, item->d_type});
+        }
+    }
+    return true;
 }
 
 bool readFolder(const std::string& folder, std::vector<std::string>& names) {

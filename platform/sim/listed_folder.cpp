@@ -51,9 +51,10 @@ bool refuse(int error) {
 // What the C runtime refuses of an open for reading: folders, files a
 // process holds, and what has no Windows counterpart (pipes, devices, which
 // are never listed: one found here took a file's place since).
-bool acceptOpened(int fd, const std::string& host) {
+bool acceptOpened(int fd, const std::string& host, long long& length) {
     struct stat info {};
     if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || isInUse(host)) return refuse(EACCES);
+    length = static_cast<long long>(info.st_size);
     return true;
 }
 
@@ -69,7 +70,7 @@ void rememberListedFolder(const std::string& windowsFolder, const std::string& h
 
 void forgetListedFolder() { machine().listedFolder = ListedFolder{}; }
 
-ListedOpen openListedFile(const char* windowsPath, int& fd, std::string& host) {
+ListedOpen openListedFile(const char* windowsPath, int& fd, std::string& host, long long& length) {
     const ListedFolder& listed = machine().listedFolder;
     const size_t folderLength = listed.windowsFolder.size();
     if (listed.folder.get() < 0 || strncmp(windowsPath, listed.windowsFolder.c_str(), folderLength) != 0) {
@@ -82,7 +83,7 @@ ListedOpen openListedFile(const char* windowsPath, int& fd, std::string& host) {
     // Never blocks on a pipe and never makes a terminal the controlling one.
     fd = ::openat(listed.folder.get(), name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT || errno == ELOOP ? ListedOpen::notListed : (errno = EACCES, ListedOpen::refused);
-    if (!acceptOpened(fd, host)) {
+    if (!acceptOpened(fd, host, length)) {
         const int error = errno;
         ::close(fd);
         errno = error;

@@ -45,7 +45,8 @@ enum class ListedOpen { opened, refused, notListed };
 // name in the open folder, following no link. notListed when the path is
 // not in that folder, or the name is not there as spelled or is a link:
 // the path is then resolved in full. refused sets errno as _open does.
-ListedOpen openListedFile(const char* windowsPath, int& fd, std::string& host);
+// `length` is the file's length as it was opened.
+ListedOpen openListedFile(const char* windowsPath, int& fd, std::string& host, long long& length);
 
 } // namespace sim
 

@@ -2,6 +2,7 @@
 #ifndef QUORVANE_PLATFORM_SIM_SIM_STATE_H
 #define QUORVANE_PLATFORM_SIM_SIM_STATE_H
 
+#include <dirent.h>
 #include <sys/stat.h>
 
 #include <deque>
@@ -28,6 +29,8 @@ constexpr int driveCount = 26;
 // Handle values start here and step by 4, as the system's own do.
 constexpr uintptr_t firstHandleValue = 0x100;
 constexpr uintptr_t handleStep = 4;
+
+struct FolderSnapshot;
 
 struct Drive {
     std::string hostRoot; // empty: no drive with this letter
@@ -109,6 +112,7 @@ struct Machine {
     int quitCode = 0;
     std::map<uintptr_t, Listing> listings;   // by handle value
     ListedFolder listedFolder;
+    std::shared_ptr<FolderSnapshot> folderSnapshot; // the last host folder read
     std::map<uintptr_t, FileObject> objects; // by handle value
     uintptr_t nextHandle = firstHandleValue;
     PassedOverHandler passedOverHandler = nullptr;
@@ -117,6 +121,7 @@ struct Machine {
     std::set<std::string> unreadableFiles; // host paths
     std::set<int> unreadableDescriptors;
     std::set<int> textDescriptors; // opened without _O_BINARY
+    std::map<int, long long> readOnlyLengths; // of files opened for reading only, as opened
     VersionInfo version = versionPreset(Release::windowsXp);
     std::string windowsFolder = "C:\\WINDOWS";
     std::string systemFolder; // empty: derived from windowsFolder and the family
@@ -193,6 +198,33 @@ int openHost(const std::string& host, struct stat& info);
 // True when what an open host descriptor leads to lies inside a drive,
 // whatever links were swapped in on the way while it was being opened.
 bool isOpenedInsideDrives(int fd);
+
+// One name a folder listing gave, with the kind of entry it said it is
+// (a DT_ value; DT_UNKNOWN where the host file system does not say).
+struct FolderItem {
+    std::string name;
+    unsigned char type;
+};
+
+// A host folder open for listing, counted as a folder read.
+class OpenFolder {
+public:
+    explicit OpenFolder(const std::string& folder);
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+    ~OpenFolder();
+    // The names but "." and "..", in the host's order; false when the folder could not be opened.
+    bool readItems(std::vector<FolderItem>& items);
+    int fd() const { return dir_ != nullptr ? dirfd(dir_) : -1; }
+
+private:
+    DIR* dir_;
+};
+
+// examineEntry of a name an open folder listed: a folder needs no further
+// look; anything else is looked at by name in the folder, and a link
+// followed as examineEntry does through its host path.
+HostEntry examineListed(int folderFd, const std::string& name, const std::string& host, unsigned char type);
 
 // The names in a host folder but "." and "..", counted as a folder read.
 // False when the folder cannot be opened.

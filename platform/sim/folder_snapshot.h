@@ -1,0 +1,32 @@
+// What a host folder holds, in listing order, each entry looked at once.
+#ifndef QUORVANE_PLATFORM_SIM_FOLDER_SNAPSHOT_H
+#define QUORVANE_PLATFORM_SIM_FOLDER_SNAPSHOT_H
+
+#include <sys/stat.h>
+
+#include <string>
+#include <vector>
+
+#include "sim_state.h"
+
+namespace sim {
+
+struct ListedItem {
+    std::string name;  // on the host
+    std::string shown; // its presented name (see names.h)
+    std::string key;   // shown in upper case: the order of a listing
+    HostEntry entry;
+};
+
+// The items of a host folder but "." and "..", ordered by their upper-case
+// presented names (names that differ only in case, possible on a host file
+// system, in a fixed order), and the folder's own facts; false when it
+// cannot be read. A folder read again while nothing in it has been added,
+// removed or renamed since the last reading began (by the host's record of
+// its changes) is served from that reading, as a directory index serves a
+// second listing: its entries' sizes and read-only marks are as they were.
+bool folderItems(const std::string& hostFolder, const std::vector<ListedItem>*& items, struct stat& folderInfo);
+
+} // namespace sim
+
+#endif // QUORVANE_PLATFORM_SIM_FOLDER_SNAPSHOT_H
