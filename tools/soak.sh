@@ -22,21 +22,10 @@ build/native/make-samples --near-misses "$work/samples" >/dev/null
 peaks=()
 for files in "${sizes[@]}"; do
     rm -rf "$work/tree"
-    python3 - "$work/tree" "$files" <<'PY'
-import os, sys
-root, total = sys.argv[1], int(sys.argv[2])
-# No folder holds more than 100 entries, so that the peak measures what the
-# scan keeps per file, not the size of one large listing.
-per_folder = 100
-for n in range(total):
-    leaf = n // per_folder
-    folder = os.path.join(root, "f%03d" % (leaf // per_folder), "g%03d" % (leaf % per_folder))
-    if n % per_folder == 0:
-        os.makedirs(folder)
-    with open(os.path.join(folder, "file%03d.dat" % (n % per_folder)), "wb") as out:
-        out.write(b"MZ" + bytes(n % 512))
-PY
-    cp -a "$work/samples" "$work/tree/samples"
+    # No folder holds more than 100 entries, so that the peak measures what
+    # the scan keeps per file, not the size of one large listing.
+    tools/bench/make_tree "$work/tree" "$files" 1
+    cp -a "$work/samples/near" "$work/tree/near"
     status=0
     /usr/bin/env time -f '%M' -o "$work/rss" build/native/quorvane-scan --quiet --choice leave "$work/tree" \
         >"$work/out" 2>"$work/err" || status=$?
