@@ -12,7 +12,7 @@ packages=(
     wine wine64                                       # running them (never wine32 here)
     xvfb xdotool imagemagick                          # the window, driven and photographed
     fonts-dejavu-core                                 # tools/art/draw-art.sh
-    time                                              # tools/benchmark.sh
+    time libbenchmark-dev                             # tools/bench (the driver, the check micro-benchmark)
     clang libclang-rt-dev                             # tools/fuzz (libFuzzer and the sanitizers)
 )
 
