@@ -42,16 +42,19 @@ int hostFlags(int flags) {
     return mode;
 }
 
+// Neither writing nor truncating: an existing file is opened for reading.
+bool readsOnly(int flags) { return (flags & (accessModeMask | _O_TRUNC)) == 0; }
+
+// Reads an existing file and creates nothing.
+bool isReadOnly(int flags) { return readsOnly(flags) && !(flags & _O_CREAT); }
+
 // Opens an existing regular file. A link at the end of the path leads
 // inside the drives (the resolution saw to that); what it leads to is
 // opened without following anything further.
-bool isReadOnly(int flags) { return (flags & (accessModeMask | _O_TRUNC | _O_CREAT)) == 0; }
-
 int openExisting(const std::string& host, int flags) {
-    const int readOnly = (flags & accessModeMask) == 0 && !(flags & _O_TRUNC);
     struct stat info {};
     int fd = -1;
-    if (readOnly) {
+    if (readsOnly(flags)) {
         fd = sim::openHost(host, info);
     } else {
         sim::runBeforeOpenHook(host);

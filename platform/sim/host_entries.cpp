@@ -92,8 +92,7 @@ bool isOpenedInsideDrives(int fd) {
 
 int openHost(const std::string& host, struct stat& info) {
     runBeforeOpenHook(host);
-    // Never blocks on a pipe and never makes a terminal the controlling one.
-    const int fd = ::open(host.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    const int fd = ::open(host.c_str(), hostReadFlags);
     if (fd < 0) return -1;
     if (fstat(fd, &info) != 0 || !(S_ISREG(info.st_mode) || S_ISDIR(info.st_mode)) || !isOpenedInsideDrives(fd)) {
         ::close(fd);
@@ -116,7 +115,7 @@ HostEntry examineListed(int folderFd, const std::string& name, const std::string
 }
 
 OpenFolder::OpenFolder(const std::string& folder) : dir_(opendir(folder.c_str())) {
-    if (dir_ != nullptr) ++machine().fileCalls.folderReads;
+    ++machine().fileCalls.folderReads;
 }
 
 OpenFolder::~OpenFolder() {
@@ -134,14 +133,9 @@ bool OpenFolder::readItems(std::vector<FolderItem>& items) {
 }
 
 bool readFolder(const std::string& folder, std::vector<std::string>& names) {
-    ++machine().fileCalls.folderReads;
-    DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) return false;
-    while (const dirent* item = readdir(dir)) {
-        const std::string name = item->d_name;
-        if (name != "." && name != "..") names.push_back(name);
-    }
-    closedir(dir);
+    std::vector<FolderItem> items;
+    if (!OpenFolder(folder).readItems(items)) return false;
+    for (FolderItem& item : items) names.push_back(std::move(item.name));
     return true;
 }
 

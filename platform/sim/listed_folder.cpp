@@ -80,8 +80,7 @@ ListedOpen openListedFile(const char* windowsPath, int& fd, std::string& host, l
     if (!isPlainName(name) || strlen(windowsPath) >= MAX_PATH) return ListedOpen::notListed;
     host = listed.hostFolder + "/" + name;
     runBeforeOpenHook(host);
-    // Never blocks on a pipe and never makes a terminal the controlling one.
-    fd = ::openat(listed.folder.get(), name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    fd = ::openat(listed.folder.get(), name, hostReadFlags | O_NOFOLLOW);
     if (fd < 0) return errno == ENOENT || errno == ELOOP ? ListedOpen::notListed : (errno = EACCES, ListedOpen::refused);
     if (!acceptOpened(fd, host, length)) {
         const int error = errno;

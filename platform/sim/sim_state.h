@@ -3,6 +3,7 @@
 #define QUORVANE_PLATFORM_SIM_SIM_STATE_H
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 #include <deque>
@@ -189,6 +190,10 @@ HostEntry examineEntry(const std::string& host);
 
 // The host path with every link resolved; empty when it leads nowhere.
 std::string realHostPath(const std::string& host);
+
+// How the machine opens a host file for reading: never blocking on a pipe,
+// never making a terminal the controlling one.
+constexpr int hostReadFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 
 // Opens a host path for reading once the before-open hook has run, and
 // gives the facts of what was opened. Anything but a regular file or a
