@@ -1,7 +1,10 @@
 // Matching a file against the executable signature table.
 #include "exe_check.h"
 
+#include <stdint.h>
 #include <string.h>
+
+#include <algorithm>
 
 #include "disposal.h"
 #include "file_read.h"
@@ -20,12 +23,12 @@ namespace {
 constexpr DWORD forcedDisposalPause = 1000; // ms: lets the ended process let go of its file
 constexpr int noRecord = -1;
 
-bool sizeFits(const ExeSignature& record) {
+bool sizeFits(const ExeSignature& record, int32_t length) {
     switch (record.mode) {
     case sizeExact:
-        return currentFileSize == record.size;
+        return length == record.size;
     case sizeNear: {
-        const int64_t difference = static_cast<int64_t>(record.size) - currentFileSize;
+        const int64_t difference = static_cast<int64_t>(record.size) - length;
         return difference > -sizeTolerance && difference < sizeTolerance;
     }
     case sizeAny:
@@ -43,11 +46,42 @@ bool signatureAt(const HeaderBlock& file, int32_t offset, const unsigned char* s
            memcmp(found, signature, signatureLength) == 0;
 }
 
+// The lengths that some record's size test might pass lie between these
+// bounds; most files lie outside them and need no look at the table.
+struct LengthBounds {
+    int64_t lowest = INT64_MAX;
+    int64_t highest = INT64_MIN;
+};
+
+LengthBounds recordLengthBounds() {
+    LengthBounds bounds;
+    for (int i = 0; i < exeSignatureCount; ++i) {
+        const ExeSignature& record = exeSignatureTable[i];
+        if (record.mode == sizeAny) return LengthBounds{INT64_MIN, INT64_MAX};
+        const int64_t slack = record.mode == sizeNear ? sizeTolerance : 0;
+        bounds.lowest = std::min(bounds.lowest, static_cast<int64_t>(record.size) - slack);
+        bounds.highest = std::max(bounds.highest, static_cast<int64_t>(record.size) + slack);
+    }
+    return bounds;
+}
+
+// Whether some record's size test passes for a file of this length. The
+// size test is each record's first, so when none passes no record can
+// match, and the file need not be read at all.
+bool someRecordFits(int32_t length) {
+    static const LengthBounds bounds = recordLengthBounds();
+    if (length < bounds.lowest || length > bounds.highest) return false;
+    for (int i = 0; i < exeSignatureCount; ++i) {
+        if (sizeFits(exeSignatureTable[i], length)) return true;
+    }
+    return false;
+}
+
 // The first record that matches the open file, or noRecord.
 int matchRecord(const HeaderBlock& file) {
     for (int i = 0; i < exeSignatureCount; ++i) {
         const ExeSignature& record = exeSignatureTable[i];
-        if (sizeFits(record) && signatureAt(file, record.off1, record.sig1) &&
+        if (sizeFits(record, currentFileSize) && signatureAt(file, record.off1, record.sig1) &&
             signatureAt(file, record.off2, record.sig2)) {
             return i;
         }
@@ -66,6 +100,17 @@ int disposeWithoutMatching(const char* checkerName, const char* path) {
     return 0; // the sweep counted the file when it found it
 }
 
+// The matching record of the open file of this length, or noRecord. A
+// length that no record's size test passes is enough to rule the file out,
+// unread.
+int matchOpenFile(int fd, long length) {
+    currentFileSize = static_cast<int32_t>(length);
+    if (!someRecordFits(currentFileSize)) return noRecord;
+    HeaderBlock file;
+    if (!readHeaderBlock(fd, length, file) || !readFileHeader(file) || !readSectionTable(file)) return noRecord;
+    return matchRecord(file);
+}
+
 // The matching record of the file at path, or noRecord. Leaves currentFile
 // set and the file closed.
 // A file that cannot be opened or read (locked, gone, unreadable) is not
@@ -80,12 +125,7 @@ int findRecord(const char* path) {
     copyText(scanState.currentFile, sizeof scanState.currentFile, path);
     clearReadError();
     const long length = _filelength(fd);
-    int record = noRecord;
-    if (length >= 0) {
-        currentFileSize = static_cast<int32_t>(length);
-        HeaderBlock file;
-        if (readHeaderBlock(fd, length, file) && readFileHeader(file) && readSectionTable(file)) record = matchRecord(file);
-    }
+    const int record = length >= 0 ? matchOpenFile(fd, length) : noRecord;
     _close(fd);
     if (record == noRecord && (length < 0 || readErrorSeen())) noteNotScanned(path, reasonCannotRead);
     return record;

@@ -37,6 +37,20 @@ TEST_F(Platform, NameDotStarMatchesTheBareNameAndAnyExtension) {
               (std::set<std::string>{"abc", "abc.exe", "ABC.TXT", "abc.old"}));
 }
 
+TEST_F(Platform, WildcardsMatchAnyCaseAndStarsAloneMatchEverything) {
+    folder.writeFile("abc.exe");
+    folder.writeFile("ABD.EXE");
+    folder.writeFile("abcd.txt");
+    folder.writeFile("x");
+    const std::set<std::string> all{".", "..", "abc.exe", "ABD.EXE", "abcd.txt", "x"};
+    EXPECT_EQ(asSet(listNames(folder.path() + "\\*")), all);
+    EXPECT_EQ(asSet(listNames(folder.path() + "\\**")), all);
+    EXPECT_EQ(asSet(listNames(folder.path() + "\\*.*")), all);
+    EXPECT_EQ(asSet(listNames(folder.path() + "\\a*.EXE")), (std::set<std::string>{"abc.exe", "ABD.EXE"}));
+    EXPECT_EQ(asSet(listNames(folder.path() + "\\A?C.*")), (std::set<std::string>{"abc.exe"}));
+    EXPECT_EQ(asSet(listNames(folder.path() + "\\*.t?t")), (std::set<std::string>{"abcd.txt"}));
+}
+
 TEST_F(Platform, PlainPathListsThatOneEntryWithItsOwnSpelling) {
     folder.writeFile("Setup.Exe");
     EXPECT_EQ(listNames(folder.path("SETUP.EXE")), std::vector<std::string>{"Setup.Exe"});

@@ -134,7 +134,7 @@ int _open(const char* path, int flags, ...) {
         if (listed == sim::ListedOpen::refused) return -1;
         if (listed == sim::ListedOpen::opened) {
             // Nothing can change its length through this descriptor.
-            m.readOnlyLengths[fd] = length;
+            m.readOnlyLengths.set(fd, length);
             return noteOpened(fd, host, flags);
         }
     }
@@ -182,10 +182,10 @@ long _lseek(int fd, long offset, int origin) {
 long _filelength(int fd) {
     sim::Machine& m = sim::machine();
     ++m.fileCalls.lengthQueries;
-    const auto known = m.readOnlyLengths.find(fd);
+    const long long* known = m.readOnlyLengths.find(fd);
     long long length = 0;
-    if (known != m.readOnlyLengths.end()) {
-        length = known->second;
+    if (known != nullptr) {
+        length = *known;
     } else {
         struct stat info {};
         if (fstat(fd, &info) != 0) return failErrno(EBADF);

@@ -29,11 +29,13 @@ struct ListRequest {
     std::string windowsFolder;
 };
 
-// The listing entry of a host path, from facts already looked up.
-WIN32_FIND_DATAA entryFor(const std::string& name, const std::string& host, const struct stat& info) {
+// The listing entry of a host path, from what the listing knows of it: a
+// file it did not look at has no length to show.
+WIN32_FIND_DATAA entryFor(const std::string& name, const std::string& host, const HostEntry& entry) {
     WIN32_FIND_DATAA data{};
-    data.dwFileAttributes = attributesOf(host, info);
-    if (!S_ISDIR(info.st_mode)) {
+    data.dwFileAttributes = attributesOf(host, entry);
+    const struct stat& info = entry.info;
+    if (entry.looked && !S_ISDIR(info.st_mode)) {
         const uint64_t size = static_cast<uint64_t>(info.st_size);
         data.nFileSizeLow = static_cast<DWORD>(size & 0xffffffffu);
         data.nFileSizeHigh = static_cast<DWORD>(size >> 32);
@@ -45,10 +47,12 @@ WIN32_FIND_DATAA entryFor(const std::string& name, const std::string& host, cons
 }
 
 // Adds the entry for one host name that matched, or reports why it is left
-// out; pipes, sockets and devices are left out silently.
-void addEntry(const ListRequest& request, const ListedItem& item, std::vector<WIN32_FIND_DATAA>& entries) {
+// out; pipes, sockets and devices are left out silently. host is the
+// caller's buffer, reused from entry to entry.
+void addEntry(const ListRequest& request, const ListedItem& item, std::string& host,
+              std::vector<WIN32_FIND_DATAA>& entries) {
     const std::string& shown = item.shown;
-    const std::string host = request.folder + "/" + item.name;
+    host.assign(request.folder).append("/").append(item.name);
     switch (item.entry.kind) {
     case EntryKind::linkOut:
         reportPassedOver(host, request.windowsFolder + shown, reasonLinkOut);
@@ -66,13 +70,14 @@ void addEntry(const ListRequest& request, const ListedItem& item, std::vector<WI
         reportPassedOver(host, request.windowsFolder + presentedPrefix(shown, maxListedName), reasonNameTooLong);
         return;
     }
-    entries.push_back(entryFor(shown, host, item.entry.info));
+    entries.push_back(entryFor(shown, host, item.entry));
 }
 
 void addDotEntries(const ListRequest& request, const struct stat& folderInfo, std::vector<WIN32_FIND_DATAA>& entries) {
     if (isDriveRoot(request.folder)) return;
+    const HostEntry folder{EntryKind::folder, folderInfo};
     for (const char* dot : {".", ".."}) {
-        if (wildcardMatch(request.pattern, dot)) entries.push_back(entryFor(dot, request.folder, folderInfo));
+        if (wildcardMatch(request.pattern, dot)) entries.push_back(entryFor(dot, request.folder, folder));
     }
 }
 
@@ -82,9 +87,11 @@ bool listFolder(const ListRequest& request, std::vector<WIN32_FIND_DATAA>& entri
     const std::vector<ListedItem>* items = nullptr;
     struct stat folderInfo {};
     if (!folderItems(request.folder, items, folderInfo)) return false;
+    entries.reserve(items->size() + 2); // and the dot entries
     addDotEntries(request, folderInfo, entries);
+    std::string host;
     for (const ListedItem& item : *items) {
-        if (wildcardMatch(request.pattern, item.shown)) addEntry(request, item, entries);
+        if (wildcardMatch(request.pattern, item.shown)) addEntry(request, item, host, entries);
     }
     return true;
 }
@@ -94,9 +101,9 @@ bool listOne(const std::string& pattern, std::vector<WIN32_FIND_DATAA>& entries)
     std::string host;
     bool found = false;
     if (!resolvePath(pattern, host, found)) return false;
-    struct stat info {};
-    if (found && stat(host.c_str(), &info) == 0 && attributesOf(host, info) != INVALID_FILE_ATTRIBUTES) {
-        entries.push_back(entryFor(presentedName(host.substr(host.find_last_of('/') + 1)), host, info));
+    HostEntry entry; // looked at here
+    if (found && stat(host.c_str(), &entry.info) == 0 && attributesOf(host, entry.info) != INVALID_FILE_ATTRIBUTES) {
+        entries.push_back(entryFor(presentedName(host.substr(host.find_last_of('/') + 1)), host, entry));
     }
     return true;
 }

@@ -11,6 +11,8 @@
 
 #include <time.h>
 
+#include <stdint.h>
+
 #include <algorithm>
 
 #include "names.h"
@@ -39,25 +41,37 @@ bool unchangedSince(const FolderSnapshot& snapshot, const std::string& folder, c
            before(now.st_mtim, snapshot.takenAt) && before(now.st_ctim, snapshot.takenAt);
 }
 
-void sortByName(std::vector<ListedItem>& items) {
-    std::sort(items.begin(), items.end(), [](const ListedItem& a, const ListedItem& b) {
-        return a.key != b.key ? a.key < b.key : a.shown < b.shown;
+// The items in listing order. They are ordered through their places, so
+// that each one is moved once.
+std::vector<ListedItem> sortedByName(std::vector<ListedItem>& items) {
+    std::vector<uint32_t> order(items.size());
+    for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&items](uint32_t a, uint32_t b) {
+        const ListedItem& first = items[a];
+        const ListedItem& second = items[b];
+        return first.key != second.key ? first.key < second.key : first.shown < second.shown;
     });
+    std::vector<ListedItem> sorted;
+    sorted.reserve(items.size());
+    for (const uint32_t place : order) sorted.push_back(std::move(items[place]));
+    return sorted;
 }
 
 bool readSnapshot(FolderSnapshot& snapshot) {
     OpenFolder folder(snapshot.hostFolder);
     std::vector<FolderItem> found;
     if (!folder.readItems(found)) return false;
-    snapshot.items.reserve(found.size());
+    std::vector<ListedItem> items;
+    items.reserve(found.size());
+    std::string host; // reused from item to item
     for (FolderItem& item : found) {
-        const std::string host = snapshot.hostFolder + "/" + item.name;
+        host.assign(snapshot.hostFolder).append("/").append(item.name);
         HostEntry entry = examineListed(folder.fd(), item.name, host, item.type);
         std::string shown = presentedName(item.name);
         std::string key = upperCase(shown);
-        snapshot.items.push_back({std::move(item.name), std::move(shown), std::move(key), entry});
+        items.push_back({std::move(item.name), std::move(shown), std::move(key), entry});
     }
-    sortByName(snapshot.items);
+    snapshot.items = sortedByName(items);
     return true;
 }
 

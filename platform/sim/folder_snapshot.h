@@ -24,7 +24,7 @@ struct ListedItem {
 // cannot be read. A folder read again while nothing in it has been added,
 // removed or renamed since the last reading began (by the host's record of
 // its changes) is served from that reading, as a directory index serves a
-// second listing: its entries' sizes and read-only marks are as they were.
+// second listing.
 bool folderItems(const std::string& hostFolder, const std::vector<ListedItem>*& items, struct stat& folderInfo);
 
 } // namespace sim

@@ -103,11 +103,26 @@ int openHost(const std::string& host, struct stat& info) {
 
 HostEntry examineListed(int folderFd, const std::string& name, const std::string& host, unsigned char type) {
     HostEntry entry;
-    if (type == DT_DIR) { // a folder's attributes need nothing but its kind
+    switch (type) {
+    case DT_DIR:
         entry.kind = EntryKind::folder;
         entry.info.st_mode = S_IFDIR;
+        entry.looked = false;
+        return entry;
+    case DT_REG:
+        entry.kind = EntryKind::file;
+        entry.info.st_mode = S_IFREG;
+        entry.looked = false;
+        return entry;
+    case DT_LNK:
+    case DT_UNKNOWN:
+        break;
+    default: // a pipe, socket or device
+        entry.kind = EntryKind::other;
+        entry.looked = false;
         return entry;
     }
+    ++machine().fileCalls.entryLooks;
     if (fstatat(folderFd, name.c_str(), &entry.info, AT_SYMLINK_NOFOLLOW) != 0) return entry;
     if (S_ISLNK(entry.info.st_mode)) return examineLink(host);
     entry.kind = kindOf(entry.info.st_mode);

@@ -78,7 +78,8 @@ ListedOpen openListedFile(const char* windowsPath, int& fd, std::string& host, l
     }
     const char* name = windowsPath + folderLength;
     if (!isPlainName(name) || strlen(windowsPath) >= MAX_PATH) return ListedOpen::notListed;
-    host = listed.hostFolder + "/" + name;
+    host.reserve(listed.hostFolder.size() + 1 + strlen(name));
+    host.assign(listed.hostFolder).append("/").append(name);
     runBeforeOpenHook(host);
     fd = ::openat(listed.folder.get(), name, hostReadFlags | O_NOFOLLOW);
     if (fd < 0) return errno == ENOENT || errno == ELOOP ? ListedOpen::notListed : (errno = EACCES, ListedOpen::refused);

@@ -82,6 +82,7 @@ struct FileCallCounts {
     unsigned writes = 0;
     unsigned closes = 0;
     unsigned folderReads = 0;
+    unsigned entryLooks = 0; // status calls on the entries a folder reading listed
 };
 FileCallCounts fileCallCounts();
 

@@ -37,6 +37,10 @@ bool readEscape(const std::string& name, size_t at, unsigned char& byte) {
 } // namespace
 
 std::string presentedName(const std::string& hostName) {
+    // Nearly every name is shown as it is.
+    bool plain = true;
+    for (const char c : hostName) plain = plain && !needsEscape(static_cast<unsigned char>(c));
+    if (plain) return hostName;
     std::string shown;
     shown.reserve(hostName.size());
     for (char c : hostName) {

@@ -184,21 +184,22 @@ bool resolveExisting(LPCSTR path, std::string& host) {
 // whatever their case. A pattern ending in ".*" also matches the name
 // without any extension, so "abc.*" lists "abc" as well, and "*.*" lists
 // everything.
-bool wildcardMatch(const std::string& pattern, const std::string& name) {
-    if (pattern.size() >= 2 && pattern.compare(pattern.size() - 2, 2, ".*") == 0 &&
-        wildcardMatch(pattern.substr(0, pattern.size() - 2), name)) {
-        return true;
-    }
+namespace {
+
+// The first patternLength characters of pattern against the whole name.
+bool matchesPattern(const std::string& pattern, size_t patternLength, const std::string& name) {
     size_t p = 0;
     size_t n = 0;
     size_t starP = std::string::npos;
     size_t starN = 0;
-    auto fold = [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); };
+    // Only "*" left: every name matches, as most listings ask.
+    if (patternLength > 0 && pattern.find_first_not_of('*') >= patternLength) return true;
+    auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
     while (n < name.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
+        if (p < patternLength && pattern[p] == '*') {
             starP = p++;
             starN = n;
-        } else if (p < pattern.size() && (pattern[p] == '?' || fold(pattern[p]) == fold(name[n]))) {
+        } else if (p < patternLength && (pattern[p] == '?' || fold(pattern[p]) == fold(name[n]))) {
             ++p;
             ++n;
         } else if (starP != std::string::npos) {
@@ -208,8 +209,23 @@ bool wildcardMatch(const std::string& pattern, const std::string& name) {
             return false;
         }
     }
-    while (p < pattern.size() && pattern[p] == '*') ++p;
-    return p == pattern.size();
+    while (p < patternLength && pattern[p] == '*') ++p;
+    return p == patternLength;
+}
+
+} // namespace
+
+bool wildcardMatch(const std::string& pattern, const std::string& name) {
+    // The pattern, and the pattern less each ".*" it ends in, one by one.
+    constexpr size_t anyExtensionLength = 2;
+    size_t length = pattern.size();
+    while (!matchesPattern(pattern, length, name)) {
+        if (length < anyExtensionLength || pattern.compare(length - anyExtensionLength, anyExtensionLength, ".*") != 0) {
+            return false;
+        }
+        length -= anyExtensionLength;
+    }
+    return true;
 }
 
 } // namespace sim

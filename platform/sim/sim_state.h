@@ -97,6 +97,33 @@ struct ServiceHandle {
     DWORD access = 0;
 };
 
+// Lengths by descriptor, for the few files open at a time: a short list
+// that is searched, so that an open costs no allocation.
+class DescriptorLengths {
+public:
+    void set(int fd, long long length) {
+        erase(fd);
+        entries_.push_back({fd, length});
+    }
+    const long long* find(int fd) const {
+        for (const auto& entry : entries_) {
+            if (entry.first == fd) return &entry.second;
+        }
+        return nullptr;
+    }
+    void erase(int fd) {
+        for (auto& entry : entries_) {
+            if (entry.first != fd) continue;
+            entry = entries_.back();
+            entries_.pop_back();
+            return;
+        }
+    }
+
+private:
+    std::vector<std::pair<int, long long>> entries_;
+};
+
 struct Machine {
     Drive drives[driveCount];
     // Attribute bits that a host file system cannot hold (hidden, system,
@@ -122,7 +149,7 @@ struct Machine {
     std::set<std::string> unreadableFiles; // host paths
     std::set<int> unreadableDescriptors;
     std::set<int> textDescriptors; // opened without _O_BINARY
-    std::map<int, long long> readOnlyLengths; // of files opened for reading only, as opened
+    DescriptorLengths readOnlyLengths; // of files opened for reading only, as opened
     VersionInfo version = versionPreset(Release::windowsXp);
     std::string windowsFolder = "C:\\WINDOWS";
     std::string systemFolder; // empty: derived from windowsFolder and the family
@@ -183,6 +210,7 @@ enum class EntryKind {
 struct HostEntry {
     EntryKind kind = EntryKind::missing;
     struct stat info {}; // of the entry, or of what a followed link leads to
+    bool looked = true;  // info holds the host's answer; a listed file's is not asked for
 };
 
 // Looks at one host path without following a link blindly.
@@ -226,9 +254,12 @@ private:
     DIR* dir_;
 };
 
-// examineEntry of a name an open folder listed: a folder needs no further
-// look; anything else is looked at by name in the folder, and a link
-// followed as examineEntry does through its host path.
+// examineEntry of a name an open folder listed: a folder or a regular file
+// is known by the kind the listing gave, unlooked at (the host's listing
+// holds no length or permission, and asking for them is a call per entry);
+// a pipe, socket or device is passed over; a link, or a name the listing
+// gave no kind for, is looked at by name in the folder, and a link followed
+// as examineEntry does through its host path.
 HostEntry examineListed(int folderFd, const std::string& name, const std::string& host, unsigned char type);
 
 // The names in a host folder but "." and "..", counted as a folder read.
@@ -270,6 +301,8 @@ bool wildcardMatch(const std::string& pattern, const std::string& name);
 DWORD attributesOf(const std::string& host);
 // The same from facts already looked up (the host path finds the stored bits).
 DWORD attributesOf(const std::string& host, const struct stat& info);
+// The same of a listed entry: one not looked at shows no read-only mark.
+DWORD attributesOf(const std::string& host, const HostEntry& entry);
 
 // Writes all of `data` to a host descriptor; false when it could not.
 bool writeAllHost(int fd, const char* data, size_t length);

@@ -83,6 +83,29 @@ TEST_F(SimListing, AFolderChangedNoEarlierThanItsReadingIsReadAgain) {
     EXPECT_EQ(folderReads() - before, 2u);
 }
 
+// The host's listing tells each entry's kind: only a link needs a look of
+// its own, to see where it leads. Files, folders and links come out as such.
+TEST_F(SimListing, OnlyLinksAreLookedAtOneByOne) {
+    folder.writeFile("d/a.txt");
+    folder.writeFile("d/b.exe", std::string(5000, 'b'));
+    folder.makeFolder("d/sub");
+    fs::create_symlink("a.txt", folder.hostPath("d/link.txt"));
+    fs::create_directory_symlink("sub", folder.hostPath("d/linked"));
+    const unsigned before = sim::fileCallCounts().entryLooks;
+    WIN32_FIND_DATAA found;
+    HANDLE listing = FindFirstFileA(folder.path("d\\*").c_str(), &found);
+    ASSERT_NE(listing, INVALID_HANDLE_VALUE);
+    std::vector<std::pair<std::string, bool>> entries; // name, is a folder
+    do {
+        entries.emplace_back(found.cFileName, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
+    } while (FindNextFileA(listing, &found));
+    FindClose(listing);
+    EXPECT_EQ(sim::fileCallCounts().entryLooks - before, 2u);
+    EXPECT_EQ(entries, (std::vector<std::pair<std::string, bool>>{
+                           {".", true}, {"..", true}, {"a.txt", false}, {"b.exe", false},
+                           {"link.txt", false}, {"linked", true}, {"sub", true}}));
+}
+
 // Another folder read in between does not make the first one's reading stale
 // or serve it for the other.
 TEST_F(SimListing, EachFolderIsServedOnlyItsOwnReading) {
