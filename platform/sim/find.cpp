@@ -31,9 +31,9 @@ struct ListRequest {
 
 // The listing entry of a host path, from what the listing knows of it: a
 // file it did not look at has no length to show.
-WIN32_FIND_DATAA entryFor(const std::string& name, const std::string& host, const HostEntry& entry) {
-    WIN32_FIND_DATAA data{};
-    data.dwFileAttributes = attributesOf(host, entry);
+void fillEntry(const std::string& name, DWORD attributes, const HostEntry& entry, WIN32_FIND_DATAA& data) {
+    data = WIN32_FIND_DATAA{};
+    data.dwFileAttributes = attributes;
     const struct stat& info = entry.info;
     if (entry.looked && !S_ISDIR(info.st_mode)) {
         const uint64_t size = static_cast<uint64_t>(info.st_size);
@@ -43,34 +43,37 @@ WIN32_FIND_DATAA entryFor(const std::string& name, const std::string& host, cons
     const size_t length = std::min(name.size(), maxListedName);
     std::memcpy(data.cFileName, name.data(), length);
     data.cFileName[length] = '\0';
+}
+
+WIN32_FIND_DATAA entryFor(const std::string& name, const std::string& host, const HostEntry& entry) {
+    WIN32_FIND_DATAA data;
+    fillEntry(name, attributesOf(host, entry), entry, data);
     return data;
 }
 
-// Adds the entry for one host name that matched, or reports why it is left
-// out; pipes, sockets and devices are left out silently. host is the
-// caller's buffer, reused from entry to entry.
-void addEntry(const ListRequest& request, const ListedItem& item, std::string& host,
-              std::vector<WIN32_FIND_DATAA>& entries) {
+// Whether a matching item is listed; one the disk holds but the listing
+// leaves out is reported, except pipes, sockets and devices.
+bool isListed(const ListRequest& request, const ListedItem& item) {
     const std::string& shown = item.shown;
-    host.assign(request.folder).append("/").append(item.name);
+    const auto host = [&request, &item] { return request.folder + "/" + item.name; };
     switch (item.entry.kind) {
     case EntryKind::linkOut:
-        reportPassedOver(host, request.windowsFolder + shown, reasonLinkOut);
-        return;
+        reportPassedOver(host(), request.windowsFolder + shown, reasonLinkOut);
+        return false;
     case EntryKind::linkNowhere:
-        reportPassedOver(host, request.windowsFolder + shown, reasonLinkNowhere);
-        return;
+        reportPassedOver(host(), request.windowsFolder + shown, reasonLinkNowhere);
+        return false;
     case EntryKind::file:
     case EntryKind::folder:
         break;
     default:
-        return;
+        return false;
     }
     if (shown.size() > maxListedName) {
-        reportPassedOver(host, request.windowsFolder + presentedPrefix(shown, maxListedName), reasonNameTooLong);
-        return;
+        reportPassedOver(host(), request.windowsFolder + presentedPrefix(shown, maxListedName), reasonNameTooLong);
+        return false;
     }
-    entries.push_back(entryFor(shown, host, item.entry));
+    return true;
 }
 
 void addDotEntries(const ListRequest& request, const struct stat& folderInfo, std::vector<WIN32_FIND_DATAA>& entries) {
@@ -81,19 +84,36 @@ void addDotEntries(const ListRequest& request, const struct stat& folderInfo, st
     }
 }
 
-// False when the host folder cannot be read. Entries, and the reports of
-// those passed over, come in listing order.
-bool listFolder(const ListRequest& request, std::vector<WIN32_FIND_DATAA>& entries) {
-    const std::vector<ListedItem>* items = nullptr;
-    struct stat folderInfo {};
-    if (!folderItems(request.folder, items, folderInfo)) return false;
-    entries.reserve(items->size() + 2); // and the dot entries
-    addDotEntries(request, folderInfo, entries);
-    std::string host;
-    for (const ListedItem& item : *items) {
-        if (wildcardMatch(request.pattern, item.shown)) addEntry(request, item, host, entries);
+// False when the host folder cannot be read. The reports of entries passed
+// over come in listing order, when the listing is opened.
+bool listFolder(const ListRequest& request, const FolderLook& look, Listing& listing) {
+    if (!folderItems(request.folder, look, listing.items)) return false;
+    addDotEntries(request, look.info, listing.fixed);
+    const std::vector<ListedItem>& items = *listing.items;
+    listing.matches.reserve(items.size());
+    for (uint32_t place = 0; place < items.size(); ++place) {
+        const ListedItem& item = items[place];
+        if (wildcardMatch(request.pattern, item.shown) && isListed(request, item)) listing.matches.push_back(place);
     }
+    listing.hostFolder = request.folder;
     return true;
+}
+
+size_t entryCount(const Listing& listing) { return listing.fixed.size() + listing.matches.size(); }
+
+// The entry at the listing's next place, which it passes.
+void takeNextEntry(Listing& listing, WIN32_FIND_DATAA& data) {
+    const size_t place = listing.next++;
+    if (place < listing.fixed.size()) {
+        data = listing.fixed[place];
+        return;
+    }
+    const ListedItem& item = (*listing.items)[listing.matches[place - listing.fixed.size()]];
+    // The host path only matters where the machine keeps attribute bits.
+    const DWORD attributes = machine().attributeBits.empty()
+                                 ? attributesOf(std::string(), item.entry)
+                                 : attributesOf(listing.hostFolder + "/" + item.name, item.entry);
+    fillEntry(item.shown, attributes, item.entry, data);
 }
 
 // The one entry a pattern without wildcards names.
@@ -127,23 +147,22 @@ HANDLE FindFirstFileA(LPCSTR fileName, WIN32_FIND_DATAA* findData) {
 
     bool folderExists = false;
     if (!resolvePath(request.windowsFolder, request.folder, folderExists)) return failFind(GetLastError());
-    const DWORD folderAttributes = folderExists ? attributesOf(request.folder) : INVALID_FILE_ATTRIBUTES;
-    if (folderAttributes == INVALID_FILE_ATTRIBUTES || !(folderAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+    FolderLook look;
+    if (!folderExists || !lookAtFolder(request.folder, look) || !S_ISDIR(look.info.st_mode)) {
         return failFind(ERROR_PATH_NOT_FOUND);
     }
     if (request.pattern.empty()) return failFind(ERROR_FILE_NOT_FOUND);
 
     Listing listing;
     if (hasWildcard(request.pattern)) {
-        if (!listFolder(request, listing.entries)) return failFind(ERROR_ACCESS_DENIED);
-        rememberListedFolder(request.windowsFolder, request.folder);
-    } else if (!listOne(pattern, listing.entries)) {
+        if (!listFolder(request, look, listing)) return failFind(ERROR_ACCESS_DENIED);
+        rememberListedFolder(request.windowsFolder, request.folder, look.info);
+    } else if (!listOne(pattern, listing.fixed)) {
         return failFind(GetLastError());
     }
-    if (listing.entries.empty()) return failFind(ERROR_FILE_NOT_FOUND);
+    if (entryCount(listing) == 0) return failFind(ERROR_FILE_NOT_FOUND);
 
-    *findData = listing.entries[0];
-    listing.next = 1;
+    takeNextEntry(listing, *findData);
     const uintptr_t handle = newHandleValue();
     machine().listings[handle] = std::move(listing);
     return reinterpret_cast<HANDLE>(handle);
@@ -157,11 +176,11 @@ BOOL FindNextFileA(HANDLE findFile, WIN32_FIND_DATAA* findData) {
         return FALSE;
     }
     sim::Listing& listing = it->second;
-    if (listing.next >= listing.entries.size()) {
+    if (listing.next >= sim::entryCount(listing)) {
         SetLastError(ERROR_NO_MORE_FILES);
         return FALSE;
     }
-    *findData = listing.entries[listing.next++];
+    sim::takeNextEntry(listing, *findData);
     return TRUE;
 }
 

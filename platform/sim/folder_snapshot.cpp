@@ -49,7 +49,8 @@ std::vector<ListedItem> sortedByName(std::vector<ListedItem>& items) {
     std::sort(order.begin(), order.end(), [&items](uint32_t a, uint32_t b) {
         const ListedItem& first = items[a];
         const ListedItem& second = items[b];
-        return first.key != second.key ? first.key < second.key : first.shown < second.shown;
+        const int byKey = first.key.compare(second.key);
+        return byKey != 0 ? byKey < 0 : first.shown < second.shown;
     });
     std::vector<ListedItem> sorted;
     sorted.reserve(items.size());
@@ -77,23 +78,24 @@ bool readSnapshot(FolderSnapshot& snapshot) {
 
 } // namespace
 
-bool folderItems(const std::string& hostFolder, const std::vector<ListedItem>*& items, struct stat& folderInfo) {
+bool lookAtFolder(const std::string& hostFolder, FolderLook& look) {
+    clock_gettime(CLOCK_REALTIME_COARSE, &look.before);
+    return stat(hostFolder.c_str(), &look.info) == 0;
+}
+
+bool folderItems(const std::string& hostFolder, const FolderLook& look,
+                 std::shared_ptr<const std::vector<ListedItem>>& items) {
     Machine& m = machine();
-    timespec startedAt{};
-    clock_gettime(CLOCK_REALTIME_COARSE, &startedAt);
-    if (stat(hostFolder.c_str(), &folderInfo) != 0) return false;
-    if (m.folderSnapshot && unchangedSince(*m.folderSnapshot, hostFolder, folderInfo)) {
-        items = &m.folderSnapshot->items;
-        return true;
+    if (!m.folderSnapshot || !unchangedSince(*m.folderSnapshot, hostFolder, look.info)) {
+        m.folderSnapshot.reset();
+        auto snapshot = std::make_shared<FolderSnapshot>();
+        snapshot->hostFolder = hostFolder;
+        snapshot->identity = look.info;
+        snapshot->takenAt = look.before;
+        if (!readSnapshot(*snapshot)) return false;
+        m.folderSnapshot = std::move(snapshot);
     }
-    m.folderSnapshot.reset();
-    auto snapshot = std::make_shared<FolderSnapshot>();
-    snapshot->hostFolder = hostFolder;
-    snapshot->identity = folderInfo;
-    snapshot->takenAt = startedAt;
-    if (!readSnapshot(*snapshot)) return false;
-    m.folderSnapshot = std::move(snapshot);
-    items = &m.folderSnapshot->items;
+    items = std::shared_ptr<const std::vector<ListedItem>>(m.folderSnapshot, &m.folderSnapshot->items);
     return true;
 }
 

@@ -60,12 +60,17 @@ bool acceptOpened(int fd, const std::string& host, long long& length) {
 
 } // namespace
 
-void rememberListedFolder(const std::string& windowsFolder, const std::string& hostFolder) {
+void rememberListedFolder(const std::string& windowsFolder, const std::string& hostFolder,
+                          const struct stat& folderInfo) {
     ListedFolder& listed = machine().listedFolder;
+    if (listed.folder.get() >= 0 && listed.device == folderInfo.st_dev && listed.inode == folderInfo.st_ino &&
+        listed.windowsFolder == windowsFolder && listed.hostFolder == hostFolder) {
+        return; // listed again, as the walk lists each folder twice
+    }
     listed = ListedFolder{};
     HostDescriptor folder(::open(hostFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
     if (folder.get() < 0 || !isOpenedInsideDrives(folder.get())) return;
-    listed = ListedFolder{windowsFolder, hostFolder, std::move(folder)};
+    listed = ListedFolder{windowsFolder, hostFolder, std::move(folder), folderInfo.st_dev, folderInfo.st_ino};
 }
 
 void forgetListedFolder() { machine().listedFolder = ListedFolder{}; }

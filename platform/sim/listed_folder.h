@@ -4,6 +4,8 @@
 #ifndef QUORVANE_PLATFORM_SIM_LISTED_FOLDER_H
 #define QUORVANE_PLATFORM_SIM_LISTED_FOLDER_H
 
+#include <sys/stat.h>
+
 #include <string>
 
 namespace sim {
@@ -29,10 +31,15 @@ struct ListedFolder {
     std::string windowsFolder; // as the listing's pattern spelled it, up to its last backslash
     std::string hostFolder;
     HostDescriptor folder; // opened as a path only, and found inside the drives
+    dev_t device = 0;      // the folder's identity when it was listed
+    ino_t inode = 0;
 };
 
-// After a listing of windowsFolder (ending in a backslash) read hostFolder.
-void rememberListedFolder(const std::string& windowsFolder, const std::string& hostFolder);
+// After a listing of windowsFolder (ending in a backslash) read hostFolder,
+// whose status the listing took. The folder held already is kept when it
+// is that one again.
+void rememberListedFolder(const std::string& windowsFolder, const std::string& hostFolder,
+                          const struct stat& folderInfo);
 
 // Whatever renames or removes folders, or maps drives, makes the machine
 // forget the folder.

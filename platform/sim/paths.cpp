@@ -216,16 +216,18 @@ bool matchesPattern(const std::string& pattern, size_t patternLength, const std:
 } // namespace
 
 bool wildcardMatch(const std::string& pattern, const std::string& name) {
-    // The pattern, and the pattern less each ".*" it ends in, one by one.
+    // The pattern, and the pattern less each ".*" it ends in, one by one:
+    // the shortest first, which is a lone "*" for the usual "*.*".
     constexpr size_t anyExtensionLength = 2;
-    size_t length = pattern.size();
-    while (!matchesPattern(pattern, length, name)) {
-        if (length < anyExtensionLength || pattern.compare(length - anyExtensionLength, anyExtensionLength, ".*") != 0) {
-            return false;
-        }
-        length -= anyExtensionLength;
+    size_t shortest = pattern.size();
+    while (shortest >= anyExtensionLength &&
+           pattern.compare(shortest - anyExtensionLength, anyExtensionLength, ".*") == 0) {
+        shortest -= anyExtensionLength;
     }
-    return true;
+    for (size_t length = shortest; length <= pattern.size(); length += anyExtensionLength) {
+        if (matchesPattern(pattern, length, name)) return true;
+    }
+    return false;
 }
 
 } // namespace sim

@@ -39,9 +39,18 @@ struct Drive {
     UINT type = DRIVE_NO_ROOT_DIR;
 };
 
-// One open directory listing: the matching entries, taken when it was opened.
+struct ListedItem;
+
+// One open directory listing: first the entries that need no folder reading
+// (the dot entries, or the one entry a plain pattern names), then the items
+// of the folder's reading that matched, by their places in it. The reading
+// is held while the listing is open, and each entry is made as it is
+// handed out.
 struct Listing {
-    std::vector<WIN32_FIND_DATAA> entries;
+    std::vector<WIN32_FIND_DATAA> fixed;
+    std::shared_ptr<const std::vector<ListedItem>> items;
+    std::vector<uint32_t> matches;
+    std::string hostFolder;
     size_t next = 0;
 };
 

@@ -8,6 +8,7 @@
 # samples: exit status 1).
 #
 # usage: tools/bench/run.sh [--files N] [--seed S] [--runs R] [--windows] [--offline]
+#            [--dialog] [--dialog-files N]
 #   --files    files in the tree besides the 57 samples (default 50000)
 #   --seed     the tree's seed (default 1)
 #   --runs     timed runs of each program (default 5)
@@ -15,6 +16,10 @@
 #              same tree, and Wine on an empty folder (its start-up alone)
 #   --offline  also the tree as a Windows volume with SOFTWARE and SYSTEM
 #              hives, scanned with --offline and with --no-offline
+#   --dialog   also a scan of a tree of its own through Quorvane.exe's window
+#              under Wine and Xvfb against quorvane-scan.exe under Wine on
+#              the same drive C: (tools/bench/dialog.sh)
+#   --dialog-files  files in that tree besides the samples (default 10000)
 #
 # Prints one "NAME VALUE" line per figure: times are medians in seconds,
 # memory the peak resident set in KiB.
@@ -28,6 +33,8 @@ seed=1
 runs=5
 windows=0
 offline=0
+dialog=0
+dialog_files=10000
 
 usage() {
     sed -n '/^# usage:/,/^[^#]/s/^# \{0,1\}//p' "${BASH_SOURCE[0]}" >&2
@@ -46,6 +53,8 @@ while [ "$#" -gt 0 ]; do
         --runs) [ "$#" -ge 2 ] || usage; whole "$2" --runs; runs=$2; shift 2 ;;
         --windows) windows=1; shift ;;
         --offline) offline=1; shift ;;
+        --dialog) dialog=1; shift ;;
+        --dialog-files) [ "$#" -ge 2 ] || usage; whole "$2" --dialog-files; dialog_files=$2; shift 2 ;;
         *) usage ;;
     esac
 done
@@ -56,7 +65,7 @@ build() { # PRESET
     cmake --build --preset "$1" -j2 >/dev/null || die "the $1 build failed"
 }
 build native
-[ "$windows" -eq 0 ] || build windows
+if [ "$windows" -eq 1 ] || [ "$dialog" -eq 1 ]; then build windows; fi
 scan=build/native/quorvane-scan
 floor=build/native/tools/bench/floor
 scan_exe=build/windows/quorvane-scan.exe
@@ -153,4 +162,7 @@ if [ "$offline" -eq 1 ]; then
     echo "no_offline_s $(median no_offline)"
     echo "ratio_offline_no_offline $(ratio "$offline_s" "$(median no_offline)")"
     echo "offline_peak_kib $(peak offline)"
+fi
+if [ "$dialog" -eq 1 ]; then
+    tools/bench/dialog.sh "$dialog_files" "$seed" "$runs" || die "the dialog benchmark failed"
 fi
