@@ -62,15 +62,13 @@ bool readSnapshot(FolderSnapshot& snapshot) {
     OpenFolder folder(snapshot.hostFolder);
     std::vector<FolderItem> found;
     if (!folder.readItems(found)) return false;
-    std::vector<ListedItem> items;
-    items.reserve(found.size());
-    std::string host; // reused from item to item
-    for (FolderItem& item : found) {
-        host.assign(snapshot.hostFolder).append("/").append(item.name);
-        HostEntry entry = examineListed(folder.fd(), item.name, host, item.type);
-        std::string shown = presentedName(item.name);
-        std::string key = upperCase(shown);
-        items.push_back({std::move(item.name), std::move(shown), std::move(key), entry});
+    std::vector<ListedItem> items(found.size());
+    for (size_t i = 0; i < found.size(); ++i) {
+        ListedItem& item = items[i];
+        item.entry = examineListed(folder.fd(), snapshot.hostFolder, found[i].name, found[i].type);
+        item.shown = presentedName(found[i].name);
+        item.key = upperCase(item.shown);
+        item.name = std::move(found[i].name);
     }
     snapshot.items = sortedByName(items);
     return true;

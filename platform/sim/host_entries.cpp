@@ -101,7 +101,7 @@ int openHost(const std::string& host, struct stat& info) {
     return fd;
 }
 
-HostEntry examineListed(int folderFd, const std::string& name, const std::string& host, unsigned char type) {
+HostEntry examineListed(int folderFd, const std::string& hostFolder, const std::string& name, unsigned char type) {
     HostEntry entry;
     switch (type) {
     case DT_DIR:
@@ -124,7 +124,7 @@ HostEntry examineListed(int folderFd, const std::string& name, const std::string
     }
     ++machine().fileCalls.entryLooks;
     if (fstatat(folderFd, name.c_str(), &entry.info, AT_SYMLINK_NOFOLLOW) != 0) return entry;
-    if (S_ISLNK(entry.info.st_mode)) return examineLink(host);
+    if (S_ISLNK(entry.info.st_mode)) return examineLink(hostFolder + "/" + name);
     entry.kind = kindOf(entry.info.st_mode);
     return entry;
 }

@@ -180,10 +180,6 @@ bool resolveExisting(LPCSTR path, std::string& host) {
     return found;
 }
 
-// '*' stands for any run of characters and '?' for any one; letters match
-// whatever their case. A pattern ending in ".*" also matches the name
-// without any extension, so "abc.*" lists "abc" as well, and "*.*" lists
-// everything.
 namespace {
 
 // The first patternLength characters of pattern against the whole name.
@@ -192,8 +188,6 @@ bool matchesPattern(const std::string& pattern, size_t patternLength, const std:
     size_t n = 0;
     size_t starP = std::string::npos;
     size_t starN = 0;
-    // Only "*" left: every name matches, as most listings ask.
-    if (patternLength > 0 && pattern.find_first_not_of('*') >= patternLength) return true;
     auto fold = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
     while (n < name.size()) {
         if (p < patternLength && pattern[p] == '*') {
@@ -215,9 +209,14 @@ bool matchesPattern(const std::string& pattern, size_t patternLength, const std:
 
 } // namespace
 
+// '*' stands for any run of characters and '?' for any one; letters match
+// whatever their case. A pattern ending in ".*" also matches the name
+// without any extension, so "abc.*" lists "abc" as well, and "*.*" lists
+// everything.
 bool wildcardMatch(const std::string& pattern, const std::string& name) {
-    // The pattern, and the pattern less each ".*" it ends in, one by one:
-    // the shortest first, which is a lone "*" for the usual "*.*".
+    if (pattern == "*" || pattern == "*.*") return true; // what nearly every listing asks
+    // The pattern, and the pattern less each ".*" it ends in, one by one,
+    // the shortest first.
     constexpr size_t anyExtensionLength = 2;
     size_t shortest = pattern.size();
     while (shortest >= anyExtensionLength &&

@@ -269,7 +269,7 @@ private:
 // a pipe, socket or device is passed over; a link, or a name the listing
 // gave no kind for, is looked at by name in the folder, and a link followed
 // as examineEntry does through its host path.
-HostEntry examineListed(int folderFd, const std::string& name, const std::string& host, unsigned char type);
+HostEntry examineListed(int folderFd, const std::string& hostFolder, const std::string& name, unsigned char type);
 
 // The names in a host folder but "." and "..", counted as a folder read.
 // False when the folder cannot be opened.

@@ -150,6 +150,7 @@ scan_run() { # TIMES-FILE
     check_statistics "quorvane-scan.exe" "$ui_work/scan.statistics"
 }
 
+dump_times() { for f in "$ui_work"/*.times; do echo "$(basename "$f"): $(tr "\n" " " <"$f")" >&2; done; }
 median() { sort -g "$1" | awk '{ v[NR] = $1 } END { printf "%.4f\n", (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
 # The untimed pass, then the timed runs, alternating.
@@ -161,6 +162,7 @@ for ((run = 0; run < runs; run++)); do
     cli_run start "$ui_work/start.times" 0 --version
 done
 
+dump_times
 dialog_s=$(median "$ui_work/dialog.times")
 wine_cli_s=$(median "$ui_work/scan.times")
 echo "dialog_files $dialog_files"
