@@ -41,20 +41,39 @@ bool unchangedSince(const FolderSnapshot& snapshot, const std::string& folder, c
            before(now.st_mtim, snapshot.takenAt) && before(now.st_ctim, snapshot.takenAt);
 }
 
+// An item's place, and the first bytes of its key as one number that
+// orders as those bytes do: most comparisons need look no further.
+struct SortSlot {
+    uint64_t prefix;
+    uint32_t place;
+};
+constexpr size_t prefixBytes = sizeof(uint64_t);
+
+// A shorter key is padded with zeros, which no name holds, so that it
+// comes before every longer key it begins.
+uint64_t keyPrefix(const std::string& key) {
+    uint64_t prefix = 0;
+    for (size_t i = 0; i < prefixBytes; ++i) {
+        prefix = (prefix << 8) | (i < key.size() ? static_cast<unsigned char>(key[i]) : 0u);
+    }
+    return prefix;
+}
+
 // The items in listing order. They are ordered through their places, so
 // that each one is moved once.
 std::vector<ListedItem> sortedByName(std::vector<ListedItem>& items) {
-    std::vector<uint32_t> order(items.size());
-    for (uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::sort(order.begin(), order.end(), [&items](uint32_t a, uint32_t b) {
-        const ListedItem& first = items[a];
-        const ListedItem& second = items[b];
+    std::vector<SortSlot> order(items.size());
+    for (uint32_t i = 0; i < order.size(); ++i) order[i] = SortSlot{keyPrefix(items[i].key), i};
+    std::sort(order.begin(), order.end(), [&items](const SortSlot& a, const SortSlot& b) {
+        if (a.prefix != b.prefix) return a.prefix < b.prefix;
+        const ListedItem& first = items[a.place];
+        const ListedItem& second = items[b.place];
         const int byKey = first.key.compare(second.key);
         return byKey != 0 ? byKey < 0 : first.shown < second.shown;
     });
     std::vector<ListedItem> sorted;
     sorted.reserve(items.size());
-    for (const uint32_t place : order) sorted.push_back(std::move(items[place]));
+    for (const SortSlot& slot : order) sorted.push_back(std::move(items[slot.place]));
     return sorted;
 }
 

@@ -24,6 +24,17 @@ TEST_F(SimFiles, ListsInUpperCaseNameOrderLikeNtfs) {
               (std::vector<std::string>{".", "..", "A.txt", "aab", "a_b", "b.txt", "_x"}));
 }
 
+// Names alike in their first letters are ordered by the rest, a shorter one
+// before the longer names it begins, whatever the host's own order.
+TEST_F(SimFiles, LongNamesAlikeAtTheStartAreOrderedByTheirWholeNames) {
+    for (const char* name : {"setupfile_b.exe", "SETUPFILE_A.EXE", "setupfile", "SetupFil", "setupfil.e", "SETUPFIL~1"}) {
+        folder.writeFile(name);
+    }
+    EXPECT_EQ(listNames(folder.path() + "\\*.*"),
+              (std::vector<std::string>{".", "..", "SetupFil", "setupfil.e", "setupfile", "SETUPFILE_A.EXE",
+                                        "setupfile_b.exe", "SETUPFIL~1"}));
+}
+
 TEST_F(SimFiles, DriveRootHasNoDotEntries) {
     const auto names = listNames("C:\\*.*");
     ASSERT_FALSE(names.empty());
