@@ -214,7 +214,9 @@ bool matchesPattern(const std::string& pattern, size_t patternLength, const std:
 // without any extension, so "abc.*" lists "abc" as well, and "*.*" lists
 // everything.
 bool wildcardMatch(const std::string& pattern, const std::string& name) {
-    if (pattern == "*" || pattern == "*.*") return true; // what nearly every listing asks
+    // What nearly every listing asks: "*" or "*.*".
+    const bool star = !pattern.empty() && pattern[0] == '*';
+    if (star && (pattern.size() == 1 || (pattern.size() == 3 && pattern[1] == '.' && pattern[2] == '*'))) return true;
     // The pattern, and the pattern less each ".*" it ends in, one by one,
     // the shortest first.
     constexpr size_t anyExtensionLength = 2;
