@@ -153,8 +153,10 @@ int _read(int fd, void* buffer, unsigned int count) {
     sim::Machine& m = sim::machine();
     ++m.fileCalls.reads;
     if (m.unreadableDescriptors.count(fd)) return failErrno(EIO);
-    const int got = m.textDescriptors.count(fd) ? sim::readText(fd, static_cast<char*>(buffer), count)
-                                                : static_cast<int>(::read(fd, buffer, count));
+    const int host = m.deferredFiles.hostDescriptor(fd);
+    if (host < 0) return -1;
+    const int got = m.textDescriptors.count(fd) ? sim::readText(host, static_cast<char*>(buffer), count)
+                                                : static_cast<int>(::read(host, buffer, count));
     return got < 0 ? failErrno(EBADF) : got;
 }
 
@@ -162,8 +164,9 @@ int _write(int fd, const void* buffer, unsigned int count) {
     sim::Machine& m = sim::machine();
     ++m.fileCalls.writes;
     const char* data = static_cast<const char*>(buffer);
-    const bool written = m.textDescriptors.count(fd) ? sim::writeText(fd, data, count) >= 0
-                                                     : sim::writeAllHost(fd, data, count);
+    const int host = m.deferredFiles.hostDescriptor(fd);
+    const bool written = host >= 0 && (m.textDescriptors.count(fd) ? sim::writeText(host, data, count) >= 0
+                                                                   : sim::writeAllHost(host, data, count));
     return written ? static_cast<int>(count) : failErrno(EBADF);
 }
 
@@ -172,7 +175,9 @@ int _write(int fd, const void* buffer, unsigned int count) {
 long _lseek(int fd, long offset, int origin) {
     ++sim::machine().fileCalls.seeks;
     if (offset != static_cast<int32_t>(offset)) return failErrno(EINVAL);
-    const off_t position = ::lseek(fd, offset, origin);
+    const int host = sim::machine().deferredFiles.hostDescriptor(fd);
+    if (host < 0) return -1;
+    const off_t position = ::lseek(host, offset, origin);
     if (position < 0 || position > INT32_MAX) return failErrno(EINVAL);
     return static_cast<long>(position);
 }
@@ -188,7 +193,8 @@ long _filelength(int fd) {
         length = *known;
     } else {
         struct stat info {};
-        if (fstat(fd, &info) != 0) return failErrno(EBADF);
+        const int host = m.deferredFiles.hostDescriptor(fd);
+        if (host < 0 || fstat(host, &info) != 0) return failErrno(EBADF);
         length = static_cast<long long>(info.st_size);
     }
     return length > INT32_MAX ? -1L : static_cast<long>(length);
@@ -200,5 +206,6 @@ int _close(int fd) {
     m.unreadableDescriptors.erase(fd);
     m.textDescriptors.erase(fd);
     m.readOnlyLengths.erase(fd);
+    if (m.deferredFiles.close(fd)) return 0;
     return ::close(fd) == 0 ? 0 : failErrno(EBADF);
 }

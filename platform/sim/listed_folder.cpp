@@ -12,6 +12,7 @@
 #include <string.h>
 #include <unistd.h>
 
+#include "deferred_files.h"
 #include "sim_state.h"
 
 namespace sim {
@@ -49,13 +50,11 @@ bool refuse(int error) {
 }
 
 // What the C runtime refuses of an open for reading: folders, files a
-// process holds, and what has no Windows counterpart (pipes, devices, which
-// are never listed: one found here took a file's place since).
-bool acceptOpened(int fd, const std::string& host, long long& length) {
-    struct stat info {};
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || isInUse(host)) return refuse(EACCES);
-    length = static_cast<long long>(info.st_size);
-    return true;
+// process holds, files the host would not let it read, and what has no
+// Windows counterpart (pipes, devices, which are never listed: one found
+// here took a file's place since).
+bool acceptLooked(const struct stat& info, const std::string& host) {
+    return S_ISREG(info.st_mode) && !isInUse(host) && permitsReading(info) ? true : refuse(EACCES);
 }
 
 } // namespace
@@ -63,13 +62,13 @@ bool acceptOpened(int fd, const std::string& host, long long& length) {
 void rememberListedFolder(const std::string& windowsFolder, const std::string& hostFolder,
                           const struct stat& folderInfo) {
     ListedFolder& listed = machine().listedFolder;
-    if (listed.folder.get() >= 0 && listed.device == folderInfo.st_dev && listed.inode == folderInfo.st_ino &&
+    if (listed.folder && listed.device == folderInfo.st_dev && listed.inode == folderInfo.st_ino &&
         listed.windowsFolder == windowsFolder && listed.hostFolder == hostFolder) {
         return; // listed again, as the walk lists each folder twice
     }
     listed = ListedFolder{};
-    HostDescriptor folder(::open(hostFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
-    if (folder.get() < 0 || !isOpenedInsideDrives(folder.get())) return;
+    auto folder = std::make_shared<HostDescriptor>(::open(hostFolder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+    if (folder->get() < 0 || !isOpenedInsideDrives(folder->get())) return;
     listed = ListedFolder{windowsFolder, hostFolder, std::move(folder), folderInfo.st_dev, folderInfo.st_ino};
 }
 
@@ -78,7 +77,7 @@ void forgetListedFolder() { machine().listedFolder = ListedFolder{}; }
 ListedOpen openListedFile(const char* windowsPath, int& fd, std::string& host, long long& length) {
     const ListedFolder& listed = machine().listedFolder;
     const size_t folderLength = listed.windowsFolder.size();
-    if (listed.folder.get() < 0 || strncmp(windowsPath, listed.windowsFolder.c_str(), folderLength) != 0) {
+    if (!listed.folder || strncmp(windowsPath, listed.windowsFolder.c_str(), folderLength) != 0) {
         return ListedOpen::notListed;
     }
     const char* name = windowsPath + folderLength;
@@ -86,14 +85,14 @@ ListedOpen openListedFile(const char* windowsPath, int& fd, std::string& host, l
     host.reserve(listed.hostFolder.size() + 1 + strlen(name));
     host.assign(listed.hostFolder).append("/").append(name);
     runBeforeOpenHook(host);
-    fd = ::openat(listed.folder.get(), name, hostReadFlags | O_NOFOLLOW);
-    if (fd < 0) return errno == ENOENT || errno == ELOOP ? ListedOpen::notListed : (errno = EACCES, ListedOpen::refused);
-    if (!acceptOpened(fd, host, length)) {
-        const int error = errno;
-        ::close(fd);
-        errno = error;
-        return ListedOpen::refused;
+    struct stat info {};
+    if (fstatat(listed.folder->get(), name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errno == ENOENT ? ListedOpen::notListed : (errno = EACCES, ListedOpen::refused);
     }
+    if (S_ISLNK(info.st_mode)) return ListedOpen::notListed;
+    if (!acceptLooked(info, host)) return ListedOpen::refused;
+    fd = machine().deferredFiles.add(listed.folder, name, info);
+    length = static_cast<long long>(info.st_size);
     return ListedOpen::opened;
 }
 

@@ -6,6 +6,7 @@
 
 #include <sys/stat.h>
 
+#include <memory>
 #include <string>
 
 namespace sim {
@@ -30,7 +31,7 @@ private:
 struct ListedFolder {
     std::string windowsFolder; // as the listing's pattern spelled it, up to its last backslash
     std::string hostFolder;
-    HostDescriptor folder; // opened as a path only, and found inside the drives
+    std::shared_ptr<const HostDescriptor> folder; // opened as a path only, and found inside the drives
     dev_t device = 0;      // the folder's identity when it was listed
     ino_t inode = 0;
 };
@@ -48,8 +49,9 @@ void forgetListedFolder();
 // What openListedFile made of a path.
 enum class ListedOpen { opened, refused, notListed };
 
-// Opens for reading a file named exactly, in the folder last listed: by
-// name in the open folder, following no link. notListed when the path is
+// Opens for reading a file named exactly, in the folder last listed: looks
+// at it by name in the open folder, following no link, and gives it a
+// deferred descriptor (see deferred_files.h). notListed when the path is
 // not in that folder, or the name is not there as spelled or is a link:
 // the path is then resolved in full. refused sets errno as _open does.
 // `length` is the file's length as it was opened.

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "deferred_files.h"
 #include "listed_folder.h"
 #include "machine.h"
 #include "registry_tree.h"
@@ -159,6 +160,7 @@ struct Machine {
     std::set<int> unreadableDescriptors;
     std::set<int> textDescriptors; // opened without _O_BINARY
     DescriptorLengths readOnlyLengths; // of files opened for reading only, as opened
+    DeferredFiles deferredFiles;
     VersionInfo version = versionPreset(Release::windowsXp);
     std::string windowsFolder = "C:\\WINDOWS";
     std::string systemFolder; // empty: derived from windowsFolder and the family

@@ -4,6 +4,7 @@
 #include <errno.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -77,6 +78,58 @@ TEST_F(SimOpening, AnUnreadableFileOpensButFailsToRead) {
     EXPECT_EQ(contentThrough(folder.path("good.bin")), "good");
     sim::setUnreadable(folder.path("bad.bin"), false);
     EXPECT_EQ(contentThrough(folder.path("bad.bin")), "bad");
+}
+
+// The host files the process holds open, as the host names them.
+std::vector<std::string> hostFilesHeld() {
+    std::vector<std::string> held;
+    for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        const fs::path target = fs::read_symlink(entry.path(), error);
+        if (!error) held.push_back(target.string());
+    }
+    return held;
+}
+
+bool isHeld(const std::string& hostPath) {
+    const std::vector<std::string> held = hostFilesHeld();
+    return std::find(held.begin(), held.end(), fs::canonical(hostPath).string()) != held.end();
+}
+
+// A file the walk just listed is opened on the host only once its content
+// is asked for: its length is known from a look at it.
+TEST_F(SimOpening, AListedFileIsOpenedOnTheHostOnlyWhenItIsRead) {
+    folder.writeFile("d/a.bin", "12345");
+    ASSERT_EQ(listNames(folder.path("d\\*")), (std::vector<std::string>{".", "..", "a.bin"}));
+    const int fd = _open(folder.path("d\\a.bin").c_str(), _O_RDONLY | _O_BINARY);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(_filelength(fd), 5);
+    EXPECT_FALSE(isHeld(folder.hostPath("d/a.bin")));
+    char buffer[8] = {};
+    EXPECT_EQ(_read(fd, buffer, sizeof buffer), 5);
+    EXPECT_EQ(std::string(buffer), "12345");
+    EXPECT_TRUE(isHeld(folder.hostPath("d/a.bin")));
+    EXPECT_EQ(_lseek(fd, 1, SEEK_SET), 1);
+    EXPECT_EQ(_read(fd, buffer, 2), 2);
+    EXPECT_EQ(std::string(buffer, 2), "23");
+    EXPECT_EQ(_close(fd), 0);
+    EXPECT_FALSE(isHeld(folder.hostPath("d/a.bin")));
+    EXPECT_EQ(_close(fd), -1);
+}
+
+// What is read is always the file that was opened: one put in its place
+// in between is not read in its stead.
+TEST_F(SimOpening, AFileReplacedAfterItWasOpenedIsNotReadInItsStead) {
+    folder.writeFile("d/a.exe", "sample");
+    folder.writeFile("d/clean.tmp", "clean!");
+    ASSERT_EQ(listNames(folder.path("d\\*")), (std::vector<std::string>{".", "..", "a.exe", "clean.tmp"}));
+    const int fd = _open(folder.path("d\\a.exe").c_str(), _O_RDONLY | _O_BINARY);
+    ASSERT_GE(fd, 0);
+    fs::rename(folder.hostPath("d/clean.tmp"), folder.hostPath("d/a.exe"));
+    char buffer[8] = {};
+    EXPECT_EQ(_read(fd, buffer, sizeof buffer), -1);
+    EXPECT_EQ(_close(fd), 0);
+    EXPECT_EQ(contentThrough(folder.path("d\\a.exe")), "clean!");
 }
 
 } // namespace
