@@ -125,6 +125,7 @@ void CMainDlg::skinButtons() {
 
 BOOL CMainDlg::onInitDialog() {
     familyLine_.attach(hwnd(), IDC_FAMILY_LINE);
+    status_.attach(hwnd(), item(IDC_STATUS));
     hideScanControls();
     mainDialog = this;
     createCaptionFont();
@@ -188,6 +189,7 @@ void CMainDlg::runScanOnce() {
     KillTimer(hwnd(), scanTimerId);
     scanState.terminateRequested = false;
     runScan();
+    status_.flush();
     show(item(IDCANCEL), false);
     show(item(IDC_OK_BUTTON), true);
     show(item(IDC_SEARCHING), false);

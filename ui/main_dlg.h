@@ -7,6 +7,7 @@
 #include "color_static.h"
 #include "dialog.h"
 #include "skin_button.h"
+#include "status_field.h"
 
 class CMainDlg : public Dialog {
 public:
@@ -45,6 +46,7 @@ private:
     CExButton suiteBanner_;
     CExButton logo_;
     CColorStatic familyLine_;
+    StatusField status_;
 
     HICON icon_ = nullptr;
     HBITMAP skin_ = nullptr;

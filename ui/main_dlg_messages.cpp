@@ -67,13 +67,14 @@ INT_PTR CMainDlg::controlColour(UINT message, HDC dc, HWND control) {
 bool CMainDlg::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* result) {
     switch (message) {
     case statusMessage: // also sent by the system when the window is disabled or enabled
-        SetWindowTextA(item(IDC_STATUS), scanState.detectedPath);
+        status_.take(scanState.detectedPath, scanRunning != 0 && !scanState.scanFinished);
         break;
     case appendLineMessage:
         appendLine();
         break;
     case WM_TIMER:
-        runScanOnce();
+        if (wParam == statusTimerId) status_.onTimer();
+        if (wParam == scanTimerId) runScanOnce();
         break;
     case WM_PAINT:
         paint();

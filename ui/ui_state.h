@@ -14,7 +14,8 @@ extern HBRUSH panelBrush;
 extern bool largeFonts;
 extern int scanRunning;
 
-constexpr UINT_PTR scanTimerId = 100;
+constexpr UINT_PTR scanTimerId = 100;   // starts the scan once Scan is pressed
+constexpr UINT_PTR statusTimerId = 101; // shows a status held back (ui/status_field.h)
 
 // The main window's handle, or null while it does not exist.
 HWND mainDialogWindow();
