@@ -180,14 +180,18 @@ void CMainDlg::startScan() {
     lstrcpynA(scanState.scanTarget, everyFixedDrive, pathTextSize);
     scanState.resultList = hwnd();
     scanState.userChoice = choiceDelete;
+    scanPending_ = true;
     SetTimer(hwnd(), scanTimerId, scanTimerPeriodMs, nullptr);
 }
 
 // Everything of the scan happens inside this call; the engine keeps the
-// window alive by pumping its messages.
+// window alive by pumping its messages. A stop answered before the timer
+// fired leaves the scan nothing to walk.
 void CMainDlg::runScanOnce() {
     KillTimer(hwnd(), scanTimerId);
-    scanState.terminateRequested = false;
+    if (!scanPending_ || askingBeforeStart_) return;
+    scanPending_ = false;
+    scanState.terminateRequested = stopBeforeStart_;
     runScan();
     status_.flush();
     show(item(IDCANCEL), false);
@@ -202,7 +206,21 @@ void CMainDlg::askToStop(const char* caption) {
         endDialog(IDCANCEL);
         return;
     }
-    if (askUser("Terminate the Scan now?", caption, askYesNo) != IDYES) return;
+    // Asked before the timer has started the scan, the question holds the
+    // timer back: a scan started inside the question's own message loop
+    // would run to its end before the answer could stop it.
+    const bool beforeStart = scanPending_;
+    if (beforeStart) {
+        KillTimer(hwnd(), scanTimerId);
+        askingBeforeStart_ = true;
+    }
+    const bool stop = askUser("Terminate the Scan now?", caption, askYesNo) == IDYES;
+    if (beforeStart) {
+        askingBeforeStart_ = false;
+        stopBeforeStart_ = stop;
+        SetTimer(hwnd(), scanTimerId, scanTimerPeriodMs, nullptr);
+    }
+    if (!stop) return;
     show(item(IDCANCEL), false);
     show(item(IDC_OK_BUTTON), true);
     scanState.terminateRequested = true;

@@ -3,7 +3,8 @@
 # Yes and No only, over a disabled main window); No lets the scan run to its
 # end; Yes puts OK in place of Cancel and ends the scan early with
 # "Scanning terminated". The scans walk a big tree so that they are still
-# running when Cancel is clicked.
+# running when Cancel is clicked. Cancel pressed before the scan has begun
+# holds the scan back until it is answered.
 # usage: tests/ui/ui_cancel_test.sh QUORVANE-EXE UI-PROBE-EXE BUILD-DIR
 set -uo pipefail
 
@@ -61,5 +62,24 @@ if [ -n "$scanned" ] && [ "$scanned" -lt "$qv_files" ]; then pass "yes: the scan
 fi
 ui_probe "${qv_main[@]}" click 1070 >/dev/null
 expect_ended "yes, then OK"
+
+# --- Cancel before the scan has begun, answered Yes: nothing is walked --------
+# Scan and Cancel posted in one go reach the window before the timer that
+# starts the scan, so the question comes first. The scan must wait for the
+# answer, not run inside the question to its end.
+qv_prepare "$program"
+qv_files=$(qv_files_on_c)
+qv_start || fail "before the start: the window shows"
+ui_probe "${qv_main[@]}" command 1052 2 >/dev/null
+if qv_question "$ui_work/question"; then pass "before the start: Cancel asks"; else fail "before the start: Cancel asks"; fi
+expect_yes_no_question "Cancel's question before the start" "$ui_work/question" "$qv_title" "$qv_terminate_question"
+ui_probe "${qv_box[@]}" click 6 >/dev/null
+qv_wait_finished
+qv_state "$ui_work/unwalked"
+expect_controls "before the start: Yes ends the scan as terminated" "$ui_work/unwalked" \
+    "1065 text Scanning terminated" "${qv_finished_facts[@]}"
+expect_status "before the start: no file of the $qv_files on C: was scanned" 0 "$(qv_scanned "$ui_work/unwalked")"
+ui_probe "${qv_main[@]}" click 1070 >/dev/null
+expect_ended "before the start: yes, then OK"
 
 summary

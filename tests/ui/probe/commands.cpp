@@ -3,6 +3,7 @@
 #include "commands.h"
 
 #include <cstdio>
+#include <vector>
 
 #include "input.h"
 #include "launch.h"
@@ -113,18 +114,29 @@ int listCommand(const Invocation& invocation) {
 
 namespace {
 
-// press, command, point and click: the control named by the one argument.
+// command: each named control's command posted, in order, in one go, so
+// that the window takes them one after the other with nothing between.
+// Every control is found before the first command is posted.
+int postCommands(const Invocation& invocation) {
+    std::vector<Target> targets(invocation.arguments.size());
+    for (size_t i = 0; i < targets.size(); ++i) {
+        if (const int status = findTarget(invocation, &invocation.arguments[i], targets[i]))
+            return status;
+    }
+    for (const Target& target : targets) {
+        if (!postCommand(target.window, target.id, target.control))
+            return noWindow();
+        std::printf("posted %d\n", target.id);
+    }
+    return exitDone;
+}
+
+// press, point and click: the control named by the one argument.
 int buttonCommand(const Invocation& invocation) {
     Target target;
     if (const int status = findTarget(invocation, &invocation.arguments[0], target))
         return status;
     const std::string& command = invocation.command;
-    if (command == "command") {
-        if (!postCommand(target.window, target.id, target.control))
-            return noWindow();
-        std::printf("posted %d\n", target.id);
-        return exitDone;
-    }
     const POINT centre = centreOf(target.control);
     if (command == "point") {
         std::printf("point %d %ld %ld\n", target.id, centre.x, centre.y);
@@ -205,6 +217,8 @@ int runCommand(const Invocation& invocation) {
         return listCommand(invocation);
     if (command == "key" || command == "post-key")
         return keyCommand(invocation);
+    if (command == "command")
+        return postCommands(invocation);
     return buttonCommand(invocation);
 }
 

@@ -21,7 +21,7 @@ constexpr CommandShape shapes[] = {
     {"wait", 0, 0},       {"gone", 0, 0},       {"exists", 0, 0},         {"window", 0, 0},
     {"controls", 0, 0},   {"state", 0, 0},      {"text", 1, 1},           {"status", 0, 0},
     {"list", 0, 1},       {"wait-text", 2, 2},  {"wait-shown", 1, 1},     {"wait-hidden", 1, 1},
-    {"wait-line", 1, 2},  {"press", 1, 1},      {"command", 1, 1},        {"point", 1, 1},
+    {"wait-line", 1, 2},  {"press", 1, 1},      {"command", 1, anyNumber}, {"point", 1, 1},
     {"click", 1, 1},      {"key", 1, 1},        {"post-key", 1, 1},       {"run", 1, anyNumber},  {"windows", 0, 0},
 };
 
