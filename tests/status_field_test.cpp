@@ -40,7 +40,7 @@ protected:
             MSG msg;
             if (PeekMessageA(&msg, owner_, WM_TIMER, WM_TIMER, PM_REMOVE)) {
                 if (msg.wParam != statusTimerId) continue;
-                status_.onTimer();
+                status_.flush();
                 return true;
             }
             Sleep(5);

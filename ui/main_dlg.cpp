@@ -185,13 +185,13 @@ void CMainDlg::startScan() {
 }
 
 // Everything of the scan happens inside this call; the engine keeps the
-// window alive by pumping its messages. A stop answered before the timer
-// fired leaves the scan nothing to walk.
+// window alive by pumping its messages. Before the scan only a Yes to the
+// question to stop sets terminateRequested, and it is kept: a stop answered
+// before the timer fired leaves the scan nothing to walk.
 void CMainDlg::runScanOnce() {
     KillTimer(hwnd(), scanTimerId);
     if (!scanPending_ || askingBeforeStart_) return;
     scanPending_ = false;
-    scanState.terminateRequested = stopBeforeStart_;
     runScan();
     status_.flush();
     show(item(IDCANCEL), false);
@@ -217,7 +217,6 @@ void CMainDlg::askToStop(const char* caption) {
     const bool stop = askUser("Terminate the Scan now?", caption, askYesNo) == IDYES;
     if (beforeStart) {
         askingBeforeStart_ = false;
-        stopBeforeStart_ = stop;
         SetTimer(hwnd(), scanTimerId, scanTimerPeriodMs, nullptr);
     }
     if (!stop) return;

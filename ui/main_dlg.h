@@ -56,7 +56,6 @@ private:
     HFONT searchingFont_ = nullptr;
     bool scanPending_ = false;       // Scan pressed, the timer has not started the scan yet
     bool askingBeforeStart_ = false; // a question to stop is open before the scan started
-    bool stopBeforeStart_ = false;   // and was answered Yes
 };
 
 #endif // QUORVANE_UI_MAIN_DLG_H

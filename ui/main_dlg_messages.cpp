@@ -73,7 +73,7 @@ bool CMainDlg::onMessage(UINT message, WPARAM wParam, LPARAM lParam, INT_PTR* re
         appendLine();
         break;
     case WM_TIMER:
-        if (wParam == statusTimerId) status_.onTimer();
+        if (wParam == statusTimerId) status_.flush();
         if (wParam == scanTimerId) runScanOnce();
         break;
     case WM_PAINT:

@@ -20,8 +20,6 @@ void StatusField::take(const char* text, bool scanInProgress) {
     if (!timerSet_) showNow(); // no timer to show it later
 }
 
-void StatusField::onTimer() { flush(); }
-
 void StatusField::flush() {
     if (timerSet_) KillTimer(owner_, statusTimerId);
     timerSet_ = false;

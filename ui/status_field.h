@@ -16,10 +16,8 @@ public:
     // statusRefreshMs (statusShowsAtOnce).
     void take(const char* text, bool scanInProgress);
 
-    // The refresh timer has fired: shows what was held back.
-    void onTimer();
-
-    // Shows what was held back now, and stops the timer.
+    // Shows what was held back now, and stops the timer: when the refresh
+    // timer fires, and when the scan is over.
     void flush();
 
 private:
