@@ -20,7 +20,10 @@ bool askTerminal(const char* text, bool yesNo) {
     std::fprintf(stderr, "\n%s %s ", text, yesNo ? "[y/N]" : "[o/C]");
     std::fflush(stderr);
     char reply[16] = {};
-    if (std::fgets(reply, sizeof reply, stdin) == nullptr) return false;
+    if (std::fgets(reply, sizeof reply, stdin) == nullptr) {
+        std::fputc('\n', stderr); // no answer came: what follows starts a line of its own
+        return false;
+    }
     const char wanted = yesNo ? 'y' : 'o';
     return reply[0] == wanted || reply[0] == wanted - 'a' + 'A';
 }

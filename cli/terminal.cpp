@@ -3,7 +3,18 @@
 
 #ifdef _WIN32
 #include <io.h>
-bool isTerminal(std::FILE* stream) { return _isatty(_fileno(stream)) != 0; }
+#include <windows.h>
+
+// _isatty answers yes for every character device, the NUL device that an
+// unattended run's input is often taken from among them; only a console
+// has a console mode.
+bool isTerminal(std::FILE* stream) {
+    const int fd = _fileno(stream);
+    if (fd < 0 || _isatty(fd) == 0) return false;
+    const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    DWORD mode = 0;
+    return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) != 0;
+}
 #else
 #include <unistd.h>
 bool isTerminal(std::FILE* stream) { return isatty(fileno(stream)) != 0; }

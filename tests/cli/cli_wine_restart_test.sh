@@ -22,11 +22,14 @@ mkdir -p "$work/tree"
 "$make_samples" "$work/samples" >/dev/null || exit 1
 cp "$work/samples/sample08.exe" "$work/tree/held.exe"
 
-# VERSION ANSWER: scans C:\t with held.exe held; leaves the prefix in $prefix.
+# VERSION [OPTION...]: scans C:\t with held.exe held, its input from /dev/null;
+# leaves the prefix in $prefix.
 scan_held() {
-    "$run" --keep --build-dir "$build_dir" --version "$1" --timeout 120 --put "$work/tree=t" \
+    local version=$1
+    shift
+    "$run" --keep --build-dir "$build_dir" --version "$version" --timeout 120 --put "$work/tree=t" \
         --put "$windows_scan=qv/quorvane-scan.exe" -- "$hold_and_run" 'C:\t\held.exe' 'C:\qv\quorvane-scan.exe' \
-        "$2" --quiet 'C:\t' >"$work/raw" 2>"$work/err"
+        "$@" --quiet 'C:\t' </dev/null >"$work/raw" 2>"$work/err"
     tr -d '\r' <"$work/raw" >"$work/out"
     prefix=$(sed -n 's/^run.sh: kept prefix //p' "$work/err")
 }
@@ -57,5 +60,17 @@ for version in winxp win98; do
     expect_grep "$version, no: the machine runs on" '^hold-and-run: exit 1$' "$work/out"
     drop_prefix
 done
+
+# No answer given and nobody at a console: the input, /dev/null here and NUL
+# on Windows, is a character device but not a console, so nothing is asked
+# and the closing lines start lines of their own.
+scan_held winxp
+tr -d '\r' <"$work/err" >"$work/err.lf"
+if grep -q 'Restart now' "$work/err.lf"; then fail "no answer, no console: nothing is asked"; else
+    pass "no answer, no console: nothing is asked"
+fi
+expect_grep "no answer, no console: the closing word starts its line" '^Scanning completed$' "$work/err.lf"
+expect_grep "no answer, no console: the machine runs on" '^hold-and-run: exit 1$' "$work/out"
+drop_prefix
 
 summary
