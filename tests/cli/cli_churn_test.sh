@@ -30,14 +30,15 @@ make_flat_tree "$tree/still/clean" 10 100
 cp "$work"/gen/sample0[0-9].exe "$tree/still/samples/"
 manifest_of_tree "$tree/still/clean" >"$work/before"
 
-# One scan of the whole tree; its exit status, output and errors in $work/N.*
+# One scan of the whole tree, with nobody to answer a question; its exit
+# status, output and errors in $work/N.*
 scan_once() { # N
     if [ -n "$wine_build" ]; then
         # C:\tree is a link to the tree the churn changes, so Wine sees every change.
         "$here/../../tools/wine/run.sh" --build-dir "$wine_build" --timeout 120 --put "$work/link=tree" -- \
-            "$scan" --quiet --choice delete 'C:\tree' >"$work/$1.out" 2>"$work/$1.err"
+            "$scan" --quiet --choice delete 'C:\tree' </dev/null >"$work/$1.out" 2>"$work/$1.err"
     else
-        timeout 120 "$scan" --quiet --choice delete "$tree" >"$work/$1.out" 2>"$work/$1.err"
+        timeout 120 "$scan" --quiet --choice delete "$tree" </dev/null >"$work/$1.out" 2>"$work/$1.err"
     fi
     echo $? >"$work/$1.status"
 }
