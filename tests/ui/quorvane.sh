@@ -110,16 +110,28 @@ qv_files_on_c() {
     find "$ui_drive" -type f | wc -l
 }
 
+# Waits up to 30 seconds until the status field shows a path on C:, that
+# is until the walk has begun; Cancel shows already when Scan is pressed,
+# before the timer that starts the scan has fired.
+qv_wait_walking() {
+    local deadline=$((SECONDS + 30))
+    while ((SECONDS < deadline)); do
+        ui_probe "${qv_main[@]}" status 2>/dev/null | grep -q '^status C:\\' && return 0
+        sleep 0.1
+    done
+    return 1
+}
+
 # EXE [VERSION]: a fresh prefix with a big tree, the program started and
-# its Scan clicked; true once the scan runs (Cancel shown). $qv_files is the
-# number of files on drive C:.
+# its Scan clicked; true once the scan walks the tree (Cancel shown and a
+# path in the status field). $qv_files is the number of files on drive C:.
 qv_start_long_scan() {
     qv_prepare "$@"
     qv_big_tree
     qv_files=$(qv_files_on_c)
     qv_start || return 1
     ui_probe "${qv_main[@]}" click 1052 >/dev/null || return 1
-    ui_probe "${qv_main[@]}" wait-shown 2 >/dev/null
+    ui_probe "${qv_main[@]}" wait-shown 2 >/dev/null && qv_wait_walking
 }
 
 # FILE [SECONDS]: waits for the program's message box and writes what the
