@@ -6,6 +6,8 @@
 //   1054 "Off"    (disabled)
 //   1070 "Ask"    asks a Yes/No question "Probe Question"; status "answer N"
 //   1071 "Quit"   ends the program with exit code 7
+//   1072 "Twice"  tells its clicks from its double-clicks (it notifies of
+//                 both); status "clicks N double M"
 //   Escape        status "escape N"
 // A second window of the same title holds only the static 1086 "other".
 // With the argument --no-window it shows nothing and waits for ever.
@@ -22,6 +24,7 @@ constexpr int hiddenId = 1053;
 constexpr int offId = 1054;
 constexpr int askId = 1070;
 constexpr int quitId = 1071;
+constexpr int twiceId = 1072;
 constexpr int statusId = 1065;
 constexpr int listId = 1055;
 constexpr int otherId = 1086;
@@ -50,11 +53,14 @@ constexpr Control controls[] = {
     {askId, L"BUTTON", L"Ask", button | WS_VISIBLE, 280, 10, 80, 24},
     {quitId, L"BUTTON", L"Quit", button | WS_VISIBLE, 370, 10, 80, 24},
     {statusId, L"STATIC", L"ready", WS_CHILD | WS_VISIBLE | SS_LEFT, 10, 44, 440, 20},
-    {listId, L"LISTBOX", L"", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | LBS_NOTIFY, 10, 70, 440, 120},
+    {listId, L"LISTBOX", L"", WS_CHILD | WS_VISIBLE | WS_BORDER | WS_VSCROLL | LBS_NOTIFY, 10, 70, 440, 100},
+    {twiceId, L"BUTTON", L"Twice", button | WS_VISIBLE | BS_NOTIFY, 10, 176, 80, 24},
 };
 
 int linesAdded = 0;
 int escapes = 0;
+int twiceClicks = 0;
+int twiceDoubles = 0;
 
 void setStatus(HWND window, const wchar_t* format, int value) {
     wchar_t text[textSize];
@@ -62,7 +68,21 @@ void setStatus(HWND window, const wchar_t* format, int value) {
     SetDlgItemTextW(window, statusId, text);
 }
 
-void onCommand(HWND window, int id) {
+// The Twice button also tells of its focus: only its clicks count.
+void onTwice(HWND window, int notification) {
+    if (notification == BN_CLICKED) {
+        ++twiceClicks;
+    } else if (notification == BN_DOUBLECLICKED) {
+        ++twiceDoubles;
+    } else {
+        return;
+    }
+    wchar_t text[textSize];
+    std::swprintf(text, textSize, L"clicks %d double %d", twiceClicks, twiceDoubles);
+    SetDlgItemTextW(window, statusId, text);
+}
+
+void onCommand(HWND window, int id, int notification) {
     wchar_t line[textSize];
     switch (id) {
     case addId:
@@ -80,6 +100,9 @@ void onCommand(HWND window, int id) {
     case quitId:
         PostQuitMessage(quitCode);
         break;
+    case twiceId:
+        onTwice(window, notification);
+        break;
     case IDCANCEL:
         setStatus(window, L"escape %d", ++escapes);
         break;
@@ -90,7 +113,7 @@ void onCommand(HWND window, int id) {
 
 LRESULT CALLBACK targetProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_COMMAND) {
-        onCommand(window, LOWORD(wParam));
+        onCommand(window, LOWORD(wParam), HIWORD(wParam));
         return 0;
     }
     if (message == WM_CLOSE) {

@@ -44,6 +44,8 @@ const char usageText[] =
     "  click ID         a real left click at the control's centre, the window brought\n"
     "                   to the front: \"clicked ID X Y\"; refused as press, or\n"
     "                   \"refused ID covered\", or \"not-foreground\"\n"
+    "  double-click ID  as click, with two clicks in a row that the system takes for\n"
+    "                   one double-click: \"double-clicked ID X Y\"\n"
     "  key NAME         a real key press (escape, enter, space, tab) in the window\n"
     "                   brought to the front: \"typed NAME\"\n"
     "  post-key NAME    posts the key-down message to the window's focus control\n"

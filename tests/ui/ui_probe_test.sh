@@ -3,8 +3,8 @@
 # known: it must find windows by title and child, read controls, texts and
 # list lines back (a tab kept, a line feed shown as <0A>), refuse what a
 # person could not do (a hidden or disabled button, a button of a window
-# that a question has disabled), click and type for real, and hand on the
-# exit code and the windows of the programs it starts.
+# that a question has disabled), click, double-click and type for real, and
+# hand on the exit code and the windows of the programs it starts.
 # usage: tests/ui/ui_probe_test.sh UI-PROBE-EXE PROBE-TARGET-EXE BUILD-DIR
 set -uo pipefail
 
@@ -70,6 +70,11 @@ probe_says "text" 0 "${main[@]}" text 1052
 expect_line "text: a control's text" "text 1052 Add" "$out"
 probe_says "wait-text times out" 1 "${main[@]}" --timeout 1 wait-text 1065 "never"
 expect_line "wait-text: says the last text" "text 1065 added 2" "$out"
+probe_says "double-click" 0 "${main[@]}" double-click 1072
+expect_grep "double-click: says so" "^double-clicked 1072 " "$out"
+probe_says "the system takes it for a click and a double-click" 0 "${main[@]}" wait-text 1065 "clicks 1 double 1"
+probe_says "click after a double-click" 0 "${main[@]}" click 1072
+probe_says "a click after it is a click of its own" 0 "${main[@]}" wait-text 1065 "clicks 2 double 1"
 
 probe_says "key" 0 "${main[@]}" key escape
 probe_says "a typed key reaches the window" 0 "${main[@]}" wait-text 1065 "escape 1"

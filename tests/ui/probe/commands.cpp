@@ -131,7 +131,7 @@ int postCommands(const Invocation& invocation) {
     return exitDone;
 }
 
-// press, point and click: the control named by the one argument.
+// press, point, click and double-click: the control named by the one argument.
 int buttonCommand(const Invocation& invocation) {
     Target target;
     if (const int status = findTarget(invocation, &invocation.arguments[0], target))
@@ -158,9 +158,10 @@ int buttonCommand(const Invocation& invocation) {
     }
     if (const char* why = unreachable(target.control, centre))
         return refused(target.id, why);
-    if (!clickAt(centre))
+    const bool twice = command == "double-click";
+    if (!clickAt(centre, twice ? 2 : 1))
         return refused(target.id, "no-input");
-    std::printf("clicked %d %ld %ld\n", target.id, centre.x, centre.y);
+    std::printf("%s %d %ld %ld\n", twice ? "double-clicked" : "clicked", target.id, centre.x, centre.y);
     return exitDone;
 }
 

@@ -16,6 +16,7 @@ constexpr DWORD foregroundPoll = 20;
 constexpr DWORD cursorWait = 2000;     // ms for a mouse move to reach the cursor
 constexpr DWORD cursorPoll = 10;
 constexpr LPARAM oneRepeat = 1;       // key message: repeat count 1, nothing else set
+constexpr int mostClicks = 2;         // a double-click; more would be a mistake
 
 struct NamedKey {
     const char* name;
@@ -94,8 +95,12 @@ bool postCommand(HWND window, int id, HWND control) {
 
 // As a hand does it: the pointer comes to rest on the point, then the
 // button goes down and up there. Sent as one burst, the press could reach
-// the window before the move had been seen by it.
-bool clickAt(POINT point) {
+// the window before the move had been seen by it. The clicks themselves are
+// one burst, well inside the system's double-click time, so two of them
+// are a double-click however long the window takes over the first.
+bool clickAt(POINT point, int clicks) {
+    if (clicks < 1 || clicks > mostClicks)
+        return false;
     INPUT move = mouseInput(MOUSEEVENTF_MOVE, point);
     if (SendInput(1, &move, sizeof(INPUT)) != 1)
         return false;
@@ -106,12 +111,13 @@ bool clickAt(POINT point) {
             return false;
         Sleep(cursorPoll);
     }
-    INPUT press[] = {
-        mouseInput(MOUSEEVENTF_LEFTDOWN, point),
-        mouseInput(MOUSEEVENTF_LEFTUP, point),
-    };
-    const UINT count = sizeof press / sizeof press[0];
-    return SendInput(count, press, sizeof(INPUT)) == count;
+    INPUT presses[2 * mostClicks];
+    UINT count = 0;
+    for (int click = 0; click < clicks; ++click) {
+        presses[count++] = mouseInput(MOUSEEVENTF_LEFTDOWN, point);
+        presses[count++] = mouseInput(MOUSEEVENTF_LEFTUP, point);
+    }
+    return SendInput(count, presses, sizeof(INPUT)) == count;
 }
 
 bool bringToFront(HWND window) {

@@ -21,9 +21,10 @@ POINT centreOf(HWND control);
 // sent message until the loop ends.
 bool postCommand(HWND window, int id, HWND control);
 
-// A real left click at `point`: the pointer is moved there and the button
-// pressed and released through the system's input queue.
-bool clickAt(POINT point);
+// `clicks` real left clicks in a row at `point` (1 or 2; two are one
+// double-click): the pointer is moved there and the button pressed and
+// released through the system's input queue.
+bool clickAt(POINT point, int clicks);
 
 // Makes `window` the foreground window, so that keys reach its focus
 // control; false when the system did not do so.

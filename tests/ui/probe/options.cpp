@@ -22,7 +22,8 @@ constexpr CommandShape shapes[] = {
     {"controls", 0, 0},   {"state", 0, 0},      {"text", 1, 1},           {"status", 0, 0},
     {"list", 0, 1},       {"wait-text", 2, 2},  {"wait-shown", 1, 1},     {"wait-hidden", 1, 1},
     {"wait-line", 1, 2},  {"press", 1, 1},      {"command", 1, anyNumber}, {"point", 1, 1},
-    {"click", 1, 1},      {"key", 1, 1},        {"post-key", 1, 1},       {"run", 1, anyNumber},  {"windows", 0, 0},
+    {"click", 1, 1},      {"double-click", 1, 1}, {"key", 1, 1},        {"post-key", 1, 1},
+    {"run", 1, anyNumber}, {"windows", 0, 0},
 };
 
 std::string narrow(const std::wstring& text) {
