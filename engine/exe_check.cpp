@@ -124,10 +124,13 @@ int findRecord(const char* path) {
     clearCurrentFile();
     copyText(scanState.currentFile, sizeof scanState.currentFile, path);
     clearReadError();
-    const long length = _filelength(fd);
-    const int record = length >= 0 ? matchOpenFile(fd, length) : noRecord;
+    // A file too large for any record is ruled out by its length, unread.
+    const FileLength length = openFileLength(fd);
+    const int record = length.kind == LengthKind::known ? matchOpenFile(fd, length.bytes) : noRecord;
     _close(fd);
-    if (record == noRecord && (length < 0 || readErrorSeen())) noteNotScanned(path, reasonCannotRead);
+    if (record == noRecord && (length.kind == LengthKind::unknown || readErrorSeen())) {
+        noteNotScanned(path, reasonCannotRead);
+    }
     return record;
 }
 

@@ -22,6 +22,18 @@ int readAt(int fd, uint32_t position, void* buffer, unsigned count) {
     return got;
 }
 
+// The system's own length, in two halves: the C runtime's 32-bit one fails
+// alike for a file it cannot measure and for one over 2 GiB.
+FileLength openFileLength(int fd) {
+    const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
+    if (file == INVALID_HANDLE_VALUE) return FileLength{};
+    DWORD high = 0;
+    const DWORD low = GetFileSize(file, &high);
+    if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return FileLength{};
+    if (high != 0 || low > largestSeekOffset) return FileLength{LengthKind::tooLarge, 0};
+    return FileLength{LengthKind::known, static_cast<int32_t>(low)};
+}
+
 bool readExactlyAt(int fd, uint32_t position, void* buffer, unsigned count) {
     return readAt(fd, position, buffer, count) == static_cast<int>(count);
 }

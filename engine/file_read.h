@@ -12,6 +12,17 @@ int readAt(int fd, uint32_t position, void* buffer, unsigned count);
 // readAt that must deliver all count bytes.
 bool readExactlyAt(int fd, uint32_t position, void* buffer, unsigned count);
 
+// The length of an open file as the matcher sees it. The signature records
+// ask for lengths of a few tens of kilobytes: a file whose length does not
+// fit a signed 32-bit length (a page file, a hibernation file) is too large
+// to be any of them, which is not the same as a length that cannot be told.
+enum class LengthKind { known, tooLarge, unknown };
+struct FileLength {
+    LengthKind kind = LengthKind::unknown;
+    int32_t bytes = 0; // when known
+};
+FileLength openFileLength(int fd);
+
 // Whether a read has failed (not merely come up short) since the last
 // clearReadError: the file could not be read, so a miss proves nothing.
 void clearReadError();

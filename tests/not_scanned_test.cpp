@@ -48,6 +48,24 @@ TEST_F(NotScanned, AnOrdinaryTreeWithASampleLeavesNothingOut) {
     EXPECT_EQ(scanState.itemsNotScanned, 0);
 }
 
+// Every real system volume holds a page file or a hibernation file over
+// 2 GiB: too large for any signature, they are scanned by their length.
+TEST_F(NotScanned, FilesOverTwoGibibytesAreScannedByTheirLengthAlone) {
+    constexpr unsigned long long gibibyte = 1ull << 30;
+    folder.writeSparseFile("pagefile.sys", 3 * gibibyte);
+    folder.writeSparseFile("hiberfil.sys", 2 * gibibyte + gibibyte / 5);
+    folder.writeSparseFile("swapfile.sys", 4 * gibibyte + 45568); // a record's length in the low half
+    folder.writeSparseFile("just-under.bin", 2 * gibibyte - 1);
+    walk();
+    EXPECT_EQ(scanState.filesScanned, 4);
+    EXPECT_EQ(scanState.filesInfected, 0);
+    EXPECT_TRUE(recorder.items.empty());
+    EXPECT_EQ(scanState.itemsNotScanned, 0);
+#ifndef _WIN32
+    EXPECT_EQ(sim::fileCallCounts().reads, 0u); // no record's length: none is read
+#endif
+}
+
 TEST_F(NotScanned, AFileThatCannotBeOpenedIsNamedAndTheWalkGoesOn) {
     const std::string held = writeSample("held.exe");
     folder.writeFile("next.txt");

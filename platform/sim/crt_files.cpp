@@ -182,22 +182,65 @@ long _lseek(int fd, long offset, int origin) {
     return static_cast<long>(position);
 }
 
+namespace {
+
+// A CRT descriptor's system handle: the descriptor, marked so that it is
+// never taken for a handle of CreateFileA or a listing.
+constexpr uintptr_t crtHandleMark = uintptr_t{1} << 62;
+
 // A file opened for reading only has the length it had when it was opened
 // (it is asked just after); any other is asked of the host.
-long _filelength(int fd) {
+bool descriptorLength(int fd, long long& length) {
     sim::Machine& m = sim::machine();
     ++m.fileCalls.lengthQueries;
     const long long* known = m.readOnlyLengths.find(fd);
-    long long length = 0;
     if (known != nullptr) {
         length = *known;
-    } else {
-        struct stat info {};
-        const int host = m.deferredFiles.hostDescriptor(fd);
-        if (host < 0 || fstat(host, &info) != 0) return failErrno(EBADF);
-        length = static_cast<long long>(info.st_size);
+        return true;
     }
+    struct stat info {};
+    const int host = m.deferredFiles.hostDescriptor(fd);
+    if (host < 0 || fstat(host, &info) != 0) return false;
+    length = static_cast<long long>(info.st_size);
+    return true;
+}
+
+} // namespace
+
+// A length past the runtime's 32-bit long is an error there, as here.
+long _filelength(int fd) {
+    long long length = 0;
+    if (!descriptorLength(fd, length)) return failErrno(EBADF);
     return length > INT32_MAX ? -1L : static_cast<long>(length);
+}
+
+// Asks nothing of the host: a descriptor not yet opened there stays so.
+intptr_t _get_osfhandle(int fd) {
+    if (fd < 0) return failErrno(EBADF);
+    return static_cast<intptr_t>(crtHandleMark | static_cast<uintptr_t>(fd));
+}
+
+// The whole length of a descriptor's file, in two halves; a handle of
+// CreateFileA answers with the length it saw when it was made.
+DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {
+    const uintptr_t value = reinterpret_cast<uintptr_t>(file);
+    unsigned long long length = 0;
+    if (value & crtHandleMark) {
+        long long known = 0;
+        if (!descriptorLength(static_cast<int>(value & ~crtHandleMark), known)) {
+            SetLastError(ERROR_INVALID_HANDLE);
+            return INVALID_FILE_SIZE;
+        }
+        length = static_cast<unsigned long long>(known);
+    } else {
+        BY_HANDLE_FILE_INFORMATION info;
+        if (!GetFileInformationByHandle(file, &info)) return INVALID_FILE_SIZE;
+        length = (static_cast<unsigned long long>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+    }
+    if (sizeHigh != nullptr) *sizeHigh = static_cast<DWORD>(length >> 32);
+    // A length whose low half looks like the failure is told apart by the error.
+    SetLastError(NO_ERROR);
+    return static_cast<DWORD>(length & 0xffffffffu);
 }
 
 int _close(int fd) {

@@ -38,6 +38,7 @@ typedef void* LPVOID;
 
 // Error codes (GetLastError, and the results of the registry calls).
 #define ERROR_SUCCESS 0L
+#define NO_ERROR 0L
 #define ERROR_FILE_NOT_FOUND 2L
 #define ERROR_PATH_NOT_FOUND 3L
 #define ERROR_ACCESS_DENIED 5L

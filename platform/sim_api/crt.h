@@ -30,6 +30,8 @@ int _read(int fd, void* buffer, unsigned int count);
 int _write(int fd, const void* buffer, unsigned int count);
 long _lseek(int fd, long offset, int origin);
 long _filelength(int fd);
+// The system handle behind a descriptor, for GetFileSize.
+intptr_t _get_osfhandle(int fd);
 int _close(int fd);
 
 #endif // QUORVANE_PLATFORM_SIM_API_CRT_H

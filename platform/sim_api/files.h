@@ -12,6 +12,7 @@
 #define FILE_ATTRIBUTE_ARCHIVE 0x00000020
 #define FILE_ATTRIBUTE_NORMAL 0x00000080
 #define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
+#define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
 
 // Drive types (GetDriveTypeA).
 #define DRIVE_UNKNOWN 0
@@ -85,5 +86,7 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD desiredAccess, DWORD shareMode,
                    LPSECURITY_ATTRIBUTES securityAttributes, DWORD creationDisposition,
                    DWORD flagsAndAttributes, HANDLE templateFile);
 BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info);
+// The length of a file behind a handle (of CreateFileA or _get_osfhandle).
+DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh);
 
 #endif // QUORVANE_PLATFORM_SIM_API_FILES_H

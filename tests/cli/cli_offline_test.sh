@@ -52,6 +52,16 @@ expect_grep "links out: a link to / is named" '^quorvane-scan: not scanned: C:\\
 expect_grep "links out: a dangling link is named" '^quorvane-scan: not scanned: C:\\dangling: link leads nowhere$' "$work/err"
 expect_grep "links out: counted at the end" '^quorvane-scan: 4 items could not be scanned$' "$work/err"
 
+# --- a system volume's page and hibernation files ------------------------------
+# Larger than 2 GiB, and larger than any signature: scanned by their length.
+mkdir -p "$work/system"
+truncate -s 3G "$work/system/pagefile.sys"
+truncate -s 2253M "$work/system/hiberfil.sys"
+"$scan" --quiet "$work/system" >"$work/out" 2>"$work/err"
+expect_status "page file: a clean volume, exit 0" 0 $?
+expect_grep "page file: both files scanned" "scanned		:  2$" "$work/out"
+expect_no_grep "page file: nothing named as not scanned" "not scanned" "$work/err"
+
 # --- links inside the drives --------------------------------------------------
 mkdir -p "$work/inner/real" "$work/inner/second"
 sample 05 "$work/inner/real/s.exe"

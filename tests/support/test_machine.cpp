@@ -147,6 +147,27 @@ void TestFolder::writeFile(const std::string& relative, const std::string& conte
     if (!out) throw std::runtime_error("cannot write " + file.string());
 }
 
+#ifdef _WIN32
+void TestFolder::writeSparseFile(const std::string& relative, unsigned long long length) const {
+    const std::string file = hostPath(relative);
+    const HANDLE handle = CreateFileA(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) throw std::runtime_error("cannot make " + file);
+    LONG high = static_cast<LONG>(length >> 32);
+    const DWORD low = SetFilePointer(handle, static_cast<LONG>(length & 0xffffffffu), &high, FILE_BEGIN);
+    const bool placed = low != INVALID_SET_FILE_POINTER || GetLastError() == NO_ERROR;
+    const bool ended = placed && SetEndOfFile(handle);
+    CloseHandle(handle);
+    if (!ended) throw std::runtime_error("cannot lengthen " + file);
+}
+#else
+void TestFolder::writeSparseFile(const std::string& relative, unsigned long long length) const {
+    writeFile(relative, "");
+    if (truncate(hostPath(relative).c_str(), static_cast<off_t>(length)) != 0) {
+        throw std::runtime_error("cannot lengthen " + hostPath(relative));
+    }
+}
+#endif
+
 bool TestFolder::exists(const std::string& relative) const { return fs::exists(hostPath(relative)); }
 
 #ifdef _WIN32

@@ -29,6 +29,9 @@ public:
 
     void makeFolder(const std::string& relative) const;
     void writeFile(const std::string& relative, const std::string& content = "data") const;
+    // A file of that length holding nothing but a hole, as large as the
+    // page and hibernation files of a real system, at no cost in space.
+    void writeSparseFile(const std::string& relative, unsigned long long length) const;
     bool exists(const std::string& relative) const;
 
 private:
