@@ -16,10 +16,28 @@ namespace {
 // that "b.exe" becomes "b.Vxe": no longer started by the system.
 constexpr char renameMark = 'V';
 
+// A file that could not be deleted gets its attributes back. One queued
+// for deletion at the next start stays writable: the system's delete then
+// refuses a read-only file, and the file would outlive the restart. Should
+// the queueing fail, the read-only mark comes back too.
+void queueAfterFailedDelete(const char* path, const char* detectionName, DWORD attributes) {
+    const bool known = attributes != INVALID_FILE_ATTRIBUTES;
+    const DWORD writable = attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+    if (known) SetFileAttributesA(path, writable);
+    reportLine(lineUnableToRemove, path, detectionName);
+    if (scheduleDeleteAtRestart(path) != 0) {
+        // Once one file waits for the restart, the restart stays needed,
+        // whatever later queueings give.
+        scanState.restartNeeded = 1;
+    } else if (known && writable != attributes) {
+        SetFileAttributesA(path, attributes);
+    }
+}
+
 // Read-only, hidden and system files are deleted too: the archive bit alone
 // replaces whatever the file had. A file that still cannot be deleted, even
-// after the process holding it was ended, is put back as it was, reported,
-// and queued for deletion at the next start.
+// after the process holding it was ended, is reported and queued for
+// deletion at the next start.
 void deleteFile(const char* path, const char* detectionName) {
     const DWORD attributes = GetFileAttributesA(path);
     if (!SetFileAttributesA(path, FILE_ATTRIBUTE_ARCHIVE)) {
@@ -33,10 +51,7 @@ void deleteFile(const char* path, const char* detectionName) {
         reportLine(lineRemoved, path, detectionName);
         return;
     }
-    if (attributes != INVALID_FILE_ATTRIBUTES) SetFileAttributesA(path, attributes);
-    reportLine(lineUnableToRemove, path, detectionName);
-    // Assigned, not accumulated: it tells whether the last queueing worked.
-    scanState.restartNeeded = scheduleDeleteAtRestart(path);
+    queueAfterFailedDelete(path, detectionName, attributes);
 }
 
 // The renamed path: the character after the last '.' becomes the mark. A

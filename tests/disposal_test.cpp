@@ -5,6 +5,10 @@
 #include "disposal.h"
 #include "engine_test.h"
 
+#ifndef _WIN32
+#include "machine.h"
+#endif
+
 namespace {
 
 const char* const name = "W32/Karvex.Bds.Trojan";
@@ -52,7 +56,9 @@ TEST_F(Disposal, FileHeldOpenIsReportedUnableToRemove) {
     EXPECT_EQ(scanState.filesRemoved, 0);
 }
 
-TEST_F(Disposal, FailedDeleteLeavesTheAttributesAsTheyWere) {
+// The system's delete at the next start refuses a read-only file: a file
+// queued for it keeps every attribute but that one.
+TEST_F(Disposal, QueuedFileGetsItsAttributesBackButReadOnly) {
     const std::string path = infected("held.exe");
     const DWORD attributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), attributes));
@@ -63,10 +69,40 @@ TEST_F(Disposal, FailedDeleteLeavesTheAttributesAsTheyWere) {
         dispose(path, choiceDelete);
     }
     EXPECT_TRUE(folder.exists("held.exe"));
-    EXPECT_EQ(GetFileAttributesA(path.c_str()), before);
+    EXPECT_EQ(scanState.restartNeeded, 1);
+    EXPECT_EQ(GetFileAttributesA(path.c_str()), before & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(window.lines(), std::vector<std::string>{path + "     W32/Karvex.Bds.Trojan Unable to remove"});
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL)); // so that the folder can go
 }
+
+#ifndef _WIN32
+// Without a queue that takes it the file stays as it was, read-only too.
+TEST_F(Disposal, FileThatCannotBeQueuedGetsEveryAttributeBack) {
+    sim::setRestartQueueWritable(false);
+    const std::string path = infected("held.exe");
+    const DWORD attributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN;
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), attributes));
+    {
+        HeldFile hold(path);
+        dispose(path, choiceDelete);
+    }
+    EXPECT_EQ(GetFileAttributesA(path.c_str()), attributes);
+    EXPECT_EQ(scanState.restartNeeded, 0);
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL));
+}
+
+TEST_F(Disposal, RestartStaysNeededOnceAFileIsQueued) {
+    const std::string first = infected("first.exe");
+    const std::string second = infected("second.exe");
+    HeldFile holdFirst(first);
+    HeldFile holdSecond(second);
+    dispose(first, choiceDelete);
+    ASSERT_EQ(scanState.restartNeeded, 1);
+    sim::setRestartQueueWritable(false);
+    dispose(second, choiceDelete);
+    EXPECT_EQ(scanState.restartNeeded, 1);
+}
+#endif
 
 TEST_F(Disposal, VanishedFileIsUnableToRemoveAndNotCounted) {
     const std::string path = folder.path("gone.exe");

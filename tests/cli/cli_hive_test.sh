@@ -372,11 +372,13 @@ expect_status "9x with --offline: exit 2" 2 $?
 expect_empty "9x with --offline: nothing scanned" "$work/out"
 
 # --- the volume's own system: its folders and its restart queue ---------------
-# A file in a folder the scan may not change cannot be deleted: it is queued
-# for the next start in the volume's own queue.
+# A read-only file in a folder the scan may not change cannot be deleted: it
+# is queued for the next start in the volume's own queue, and left without
+# its read-only mark, which would make that start's delete fail.
 locked_sample() { # VOLUME
     mkdir -p "$1/locked"
     cp "$work/samples/sample06.exe" "$1/locked/s.exe"
+    chmod 444 "$1/locked/s.exe"
     own "$1"
     chmod 555 "$1/locked"
 }
@@ -407,6 +409,7 @@ expect_grep "WINNT: a restart is needed" '^quorvane-scan: the Windows system mus
 expect_same "WINNT: the deletion is queued in the volume's SYSTEM hive" \
     <(hivexget "$work/winnt/WINNT/system32/config/SYSTEM" '\ControlSet001\Control\Session Manager' \
         PendingFileRenameOperations | head -n 1) <<<'\??\C:\locked\s.exe'
+expect_same "WINNT: the queued file is no longer read-only" <(stat -c %a "$work/winnt/locked/s.exe") <<<"644"
 chmod 755 "$work/winnt/locked"
 
 # No queue that a restart would run: no installation, or its registry left alone.
@@ -423,6 +426,7 @@ for case in "data:" "leftalone:--no-offline"; do
     expect_grep "$folder: and is said to be still there" \
         '^quorvane-scan: C:\\locked\\s.exe: cannot be deleted now nor queued for the next start: it is still there$' "$work/err"
     expect_no_grep "$folder: no restart is promised" 'must be restarted' "$work/err"
+    expect_same "$folder: the file keeps its read-only mark" <(stat -c %a "$work/$folder/locked/s.exe") <<<"444"
     chmod 755 "$work/$folder/locked"
 done
 expect_same "leftalone: SYSTEM as it was" <(same_file "$work/system.orig" "$(config_of "$work/leftalone")/SYSTEM") <<<"same"
