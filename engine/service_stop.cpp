@@ -9,15 +9,17 @@ namespace {
 
 constexpr DWORD stopPollPause = 1000; // ms between two status queries
 
-// Waits while the service reports that it is stopping, at most the poll
-// limit; status keeps the last answer received.
-void waitWhileStopping(SC_HANDLE service, SERVICE_STATUS& status) {
-    for (int poll = 0; poll < serviceStopPollLimit && status.dwCurrentState == SERVICE_STOP_PENDING; ++poll) {
-        Sleep(stopPollPause);
+// Asks the service how it is at once, and again after each pause while it
+// says it is stopping, at most the poll limit of pauses; status keeps the
+// last answer received (the stop request's own when no query succeeds).
+void pollWhileStopping(SC_HANDLE service, SERVICE_STATUS& status) {
+    for (int pause = 0;; ++pause) {
         SERVICE_STATUS answer;
         memset(&answer, 0, sizeof answer);
         if (!QueryServiceStatus(service, &answer)) return;
         status = answer;
+        if (status.dwCurrentState != SERVICE_STOP_PENDING || pause == serviceStopPollLimit) return;
+        Sleep(stopPollPause);
     }
 }
 
@@ -25,7 +27,7 @@ int32_t stopOpenService(SC_HANDLE service) {
     SERVICE_STATUS status;
     memset(&status, 0, sizeof status);
     if (!ControlService(service, SERVICE_CONTROL_STOP, &status)) return 0;
-    waitWhileStopping(service, status);
+    pollWhileStopping(service, status);
     return status.dwCurrentState == SERVICE_STOPPED ? 1 : 0;
 }
 

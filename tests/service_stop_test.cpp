@@ -13,35 +13,41 @@ constexpr uint64_t pollPause = 1000; // ms between two status queries
 
 class ServiceStop : public EngineTest {
 protected:
-    void addService(int pendingPolls, DWORD stateAfterStop = SERVICE_STOPPED) {
+    void addService(int pendingPolls, DWORD stateAfterStop = SERVICE_STOPPED, const char* name = serviceName) {
         sim::ServiceSetup setup;
-        setup.name = serviceName;
+        setup.name = name;
         setup.stopPendingPolls = pendingPolls;
         setup.stateAfterStop = stateAfterStop;
         sim::addService(setup);
     }
 };
 
-TEST_F(ServiceStop, ServiceStoppedInItsAnswerNeedsNoWait) {
+TEST_F(ServiceStop, ServiceStoppedInItsAnswerIsAskedOnceAndNotWaitedFor) {
     addService(0);
     EXPECT_EQ(stopService(serviceName, true), 1);
     EXPECT_EQ(sim::serviceState(serviceName), static_cast<DWORD>(SERVICE_STOPPED));
     EXPECT_EQ(sim::sleptMilliseconds(), 0u);
-    EXPECT_EQ(sim::serviceCallCounts(serviceName).statusQueries, 0u);
+    EXPECT_EQ(sim::serviceCallCounts(serviceName).statusQueries, 1u);
 }
 
-TEST_F(ServiceStop, ServiceStoppingTwiceIsWaitedForTwice) {
-    addService(1); // the stop request's answer and the first query's say stopping
+// The status is asked at once after the stop request, before any pause.
+TEST_F(ServiceStop, ServiceStillStoppingWhenAskedIsWaitedForOnceAPoll) {
+    addService(1); // the stop request's answer and the first query say stopping
     EXPECT_EQ(stopService(serviceName, true), 1);
-    EXPECT_EQ(sim::sleptMilliseconds(), 2 * pollPause);
+    EXPECT_EQ(sim::sleptMilliseconds(), pollPause);
     EXPECT_EQ(sim::serviceCallCounts(serviceName).statusQueries, 2u);
-    EXPECT_EQ(sim::serviceState(serviceName), static_cast<DWORD>(SERVICE_STOPPED));
+
+    addService(2, SERVICE_STOPPED, "karsvc2"); // two queries say stopping: two pauses more
+    EXPECT_EQ(stopService("karsvc2", true), 1);
+    EXPECT_EQ(sim::sleptMilliseconds(), 3 * pollPause);
+    EXPECT_EQ(sim::serviceCallCounts("karsvc2").statusQueries, 3u);
+    EXPECT_EQ(sim::serviceState("karsvc2"), static_cast<DWORD>(SERVICE_STOPPED));
 }
 
 TEST_F(ServiceStop, ServiceThatNeverFinishesStoppingIsGivenUpOnAfterTheBound) {
     addService(-1);
     EXPECT_EQ(stopService(serviceName, true), 0);
-    EXPECT_EQ(sim::serviceCallCounts(serviceName).statusQueries, static_cast<unsigned>(serviceStopPollLimit));
+    EXPECT_EQ(sim::serviceCallCounts(serviceName).statusQueries, static_cast<unsigned>(serviceStopPollLimit + 1));
     EXPECT_EQ(sim::sleptMilliseconds(), serviceStopPollLimit * pollPause);
 }
 
