@@ -98,15 +98,18 @@ INT_PTR Dialog::dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     if (message != WM_COMMAND) return FALSE;
     const int id = LOWORD(wParam);
+    const int notification = HIWORD(wParam);
+    if (id != IDOK && id != IDCANCEL) return onCommand(id, notification);
+    // Enter and Escape come as a click too. An owner-drawn OK or Cancel
+    // follows a double-click's click with BN_DOUBLECLICKED, which is no
+    // second press.
+    if (notification != BN_CLICKED) return FALSE;
     if (id == IDOK) {
         onOK();
-        return TRUE;
-    }
-    if (id == IDCANCEL) {
+    } else {
         onCancel();
-        return TRUE;
     }
-    return onCommand(id, HIWORD(wParam));
+    return TRUE;
 }
 
 void Dialog::centreOver(HWND other) {

@@ -53,7 +53,9 @@ protected:
     virtual BOOL onInitDialog() { return TRUE; }
     virtual void onOK() { endDialog(IDOK); }
     virtual void onCancel() { endDialog(IDCANCEL); }
-    // A command other than OK (1) and Cancel (2); true when handled.
+    // A command other than OK (1) and Cancel (2), with its notification code
+    // (a button's click is BN_CLICKED; OK and Cancel are called for that
+    // alone); true when handled.
     virtual bool onCommand(int /*id*/, int /*notification*/) { return false; }
     // Any message before the defaults above; true when handled, with the
     // dialog procedure's result in *result.

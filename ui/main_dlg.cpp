@@ -227,7 +227,11 @@ void CMainDlg::askToStop(const char* caption) {
 
 void CMainDlg::onCancel() { askToStop(programTitle); }
 
-bool CMainDlg::onCommand(int id, int /*notification*/) {
+bool CMainDlg::onCommand(int id, int notification) {
+    // Every command here is a button's. An owner-drawn button follows a
+    // double-click's click with BN_DOUBLECLICKED: acting on that too would
+    // open a page twice.
+    if (notification != BN_CLICKED) return false;
     switch (id) {
     case IDC_SCAN:
         startScan();

@@ -82,7 +82,10 @@ BOOL CMsgBoxDlg::onInitDialog() {
     return TRUE;
 }
 
-bool CMsgBoxDlg::onCommand(int id, int /*notification*/) {
+bool CMsgBoxDlg::onCommand(int id, int notification) {
+    // The buttons are owner-drawn: a double-click's BN_DOUBLECLICKED
+    // follows the click that has answered already.
+    if (notification != BN_CLICKED) return false;
     switch (id) {
     case IDC_MSG_YES:
         endDialog(IDYES);
