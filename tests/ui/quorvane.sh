@@ -150,6 +150,25 @@ expect_yes_no_question() {
         "3 visible 0" "1085 visible 1"
 }
 
+# NAME ID: a real double-click on control ID of the main window during a
+# scan is one press: the question to stop comes once. It is answered No,
+# after which no question is left and the scan goes on.
+expect_double_click_asks_once() {
+    local name=$1
+    ui_probe "${qv_main[@]}" double-click "$2" >/dev/null
+    if qv_question "$ui_work/question"; then pass "$name: asks"; else fail "$name: asks"; fi
+    ui_probe "${qv_box[@]}" exists >"$ui_work/questions"
+    expect_line "$name: one question" "windows 1" "$ui_work/questions"
+    ui_probe "${qv_box[@]}" click 7 >/dev/null
+    ui_probe "${qv_box[@]}" gone >/dev/null
+    ui_probe "${qv_box[@]}" exists >"$ui_work/questions"
+    expect_line "$name: answered No, no question is left" "windows 0" "$ui_work/questions"
+    qv_state "$ui_work/after-double-click"
+    expect_line "$name: answered No, the main window is enabled" "enabled 1" "$ui_work/after-double-click"
+    expect_controls "$name: answered No, the scan goes on" "$ui_work/after-double-click" "2 visible 1" \
+        "1070 visible 0"
+}
+
 # NAME: the main window is disabled while a question is open.
 expect_main_disabled() {
     ui_probe "${qv_main[@]}" window >"$ui_work/main-window"

@@ -2,9 +2,9 @@
 # Cancel during a scan, as a person answers it: the question (caption, text,
 # Yes and No only, over a disabled main window); No lets the scan run to its
 # end; Yes puts OK in place of Cancel and ends the scan early with
-# "Scanning terminated". The scans walk a big tree so that they are still
-# running when Cancel is clicked. Cancel pressed before the scan has begun
-# holds the scan back until it is answered.
+# "Scanning terminated"; a double-click asks once. The scans walk a big tree
+# so that they are still running when Cancel is clicked. Cancel pressed
+# before the scan has begun holds the scan back until it is answered.
 # usage: tests/ui/ui_cancel_test.sh QUORVANE-EXE UI-PROBE-EXE BUILD-DIR
 set -uo pipefail
 
@@ -35,6 +35,7 @@ ui_probe "${qv_box[@]}" gone >/dev/null
 qv_state "$ui_work/after-no"
 expect_controls "no: nothing changes, Cancel stays" "$ui_work/after-no" "2 visible 1" "1070 visible 0" "1076 visible 1"
 expect_line "no: the main window is enabled again" "enabled 1" "$ui_work/after-no"
+expect_double_click_asks_once "no: a double-click on Cancel" 2
 qv_wait_finished
 qv_state "$ui_work/completed"
 expect_controls "no: the scan completes" "$ui_work/completed" "1065 text Scanning completed" "${qv_finished_facts[@]}"

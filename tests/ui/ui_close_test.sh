@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The other ways of stopping a scan and of closing the window: the X close
-# box asks the same question under the caption "DialogBoxTitle"; Escape
-# during a scan asks it under the program's title; Escape in the question
-# answers No; outside a scan, X and Escape end the program at once.
+# box asks the same question under the caption "DialogBoxTitle" (once for a
+# double-click); Escape during a scan asks it under the program's title;
+# Escape in the question answers No; outside a scan, X and Escape end the
+# program at once.
 # usage: tests/ui/ui_close_test.sh QUORVANE-EXE UI-PROBE-EXE BUILD-DIR
 set -uo pipefail
 
@@ -29,6 +30,7 @@ ui_probe "${qv_box[@]}" gone >/dev/null
 qv_state "$ui_work/after-escape"
 expect_controls "X, then Escape in the question: the scan goes on" "$ui_work/after-escape" "2 visible 1" \
     "1070 visible 0" "1076 visible 1"
+expect_double_click_asks_once "a double-click on X" 1054
 ui_probe "${qv_main[@]}" click 1054 >/dev/null
 qv_question "$ui_work/question" || fail "X again: the close box asks"
 ui_probe "${qv_box[@]}" click 6 >/dev/null
