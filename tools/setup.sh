@@ -8,6 +8,8 @@ packages=(
     pkg-config libhivex-dev                           # an offline scan's registry hives
     nlohmann-json3-dev                                # quorvane-scan --report
     libhivex-bin libwin-hivex-perl                    # the tests' hive tools (hivexsh, hivexregedit)
+    libregf-utils                                     # a second, independent hive reader (regfinfo)
+    ntfs-3g attr                                      # real NTFS volumes for the offline tests (FUSE)
     mingw-w64                                         # the Windows builds
     wine wine64                                       # running them (never wine32 here)
     xvfb xdotool imagemagick                          # the window, driven and photographed
