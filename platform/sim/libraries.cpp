@@ -1,5 +1,6 @@
-// The libraries of the simulated machine that LoadLibraryA loads and
-// GetProcAddress looks into, with the functions each release has.
+// The libraries of the simulated machine that LoadLibraryA loads,
+// GetModuleHandleA finds mapped and GetProcAddress looks into, with the
+// functions each release has.
 #include <cstring>
 
 #include "sim_state.h"
@@ -14,6 +15,7 @@ enum class Present {
     ntFamily,    // psapi.dll: NT 4 has it from the resource kit
     toolhelp,    // the 9x family, and NT 5 and later
     windows7Up,  // the K32 exports of kernel32.dll, NT 6.1 and later
+    wow64Query,  // IsWow64Process: XP SP2, Server 2003 SP1 and later
 };
 
 struct Function {
@@ -34,6 +36,7 @@ struct Library {
     const char* name; // upper case, with its extension
     uintptr_t base;   // the module handle: where XP maps the library
     Present present;
+    bool mappedAtStart; // in every process from its start, loaded or not
     std::vector<Function> functions;
 };
 
@@ -41,10 +44,11 @@ struct Library {
 // statics are.
 const std::vector<Library>& libraries() {
     static const std::vector<Library> table = {
-        {"KERNEL32.DLL", 0x7C800000, Present::always,
+        {"KERNEL32.DLL", 0x7C800000, Present::always, true,
          {{"CloseHandle", exported(&CloseHandle), Present::always},
           {"GetLastError", exported(&GetLastError), Present::always},
           {"GetProcAddress", exported(&GetProcAddress), Present::always},
+          {"IsWow64Process", exported(&isWow64Process), Present::wow64Query},
           {"LoadLibraryA", exported(&LoadLibraryA), Present::always},
           {"OpenProcess", exported(&OpenProcess), Present::always},
           {"TerminateProcess", exported(&TerminateProcess), Present::always},
@@ -53,11 +57,22 @@ const std::vector<Library>& libraries() {
           {"Process32Next", exported(&process32Next), Present::toolhelp},
           {"K32EnumProcesses", exported(&enumProcesses), Present::windows7Up},
           {"K32GetModuleFileNameExA", exported(&getModuleFileNameExA), Present::windows7Up}}},
-        {"PSAPI.DLL", 0x76BF0000, Present::ntFamily,
+        {"PSAPI.DLL", 0x76BF0000, Present::ntFamily, false,
          {{"EnumProcesses", exported(&enumProcesses), Present::always},
           {"GetModuleFileNameExA", exported(&getModuleFileNameExA), Present::always}}},
     };
     return table;
+}
+
+// The service packs that brought IsWow64Process to XP (5.1) and Server 2003 (5.2).
+constexpr WORD xpWow64Pack = 2;
+constexpr WORD server2003Wow64Pack = 1;
+
+bool hasWow64Query(const VersionInfo& version) {
+    if (version.platformId != VER_PLATFORM_WIN32_NT || version.major < 5) return false;
+    if (version.major > 5 || version.minor > 2) return true;
+    if (version.minor == 2) return version.servicePackMajor >= server2003Wow64Pack;
+    return version.minor == 1 && version.servicePackMajor >= xpWow64Pack;
 }
 
 bool presentOnRelease(Present present) {
@@ -72,6 +87,8 @@ bool presentOnRelease(Present present) {
         return isNineX() || (nt && version.major >= 5);
     case Present::windows7Up:
         return nt && (version.major > 6 || (version.major == 6 && version.minor >= 1));
+    case Present::wow64Query:
+        return hasWow64Query(version);
     }
     return false;
 }
@@ -116,7 +133,23 @@ std::string functionKey(const Library& library, const std::string& function) {
 // Names below this are ordinals, which the machine's libraries do not have.
 constexpr uintptr_t ordinalLimit = 0x10000;
 
+// A library that is not there is not mapped either.
+bool available(const Library& library) {
+    return presentWithOverride(machine().libraryOverrides, library.name, library.present);
+}
+
 } // namespace
+
+HMODULE mappedLibrary(LPCSTR name) {
+    const Library* library = name == nullptr ? nullptr : libraryNamed(name);
+    const bool mapped = library != nullptr && available(*library) &&
+                        (library->mappedAtStart || machine().loadedLibraries.count(library->name) != 0);
+    if (!mapped) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    return reinterpret_cast<HMODULE>(library->base);
+}
 
 void setLibraryAvailable(const std::string& name, bool available) {
     const Library* library = libraryNamed(name);
@@ -139,11 +172,11 @@ HMODULE LoadLibraryA(LPCSTR libFileName) {
         return nullptr;
     }
     const sim::Library* library = sim::libraryNamed(libFileName);
-    if (library == nullptr ||
-        !sim::presentWithOverride(sim::machine().libraryOverrides, library->name, library->present)) {
+    if (library == nullptr || !sim::available(*library)) {
         SetLastError(ERROR_MOD_NOT_FOUND);
         return nullptr;
     }
+    sim::machine().loadedLibraries.insert(library->name);
     return reinterpret_cast<HMODULE>(library->base);
 }
 

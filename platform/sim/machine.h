@@ -195,13 +195,22 @@ std::vector<ProcessCall> processCalls();
 // Toolhelp functions on the 9x family and on NT 5 and later but not on
 // NT 4; psapi.dll (EnumProcesses, GetModuleFileNameExA) on the NT family
 // only, where NT 4 has it from the resource kit. Windows 7 and later also
-// export K32EnumProcesses and K32GetModuleFileNameExA from kernel32.dll.
+// export K32EnumProcesses and K32GetModuleFileNameExA from kernel32.dll;
+// XP from its second service pack, Server 2003 from its first and every
+// later NT export IsWow64Process, which says that no process runs under
+// WOW64 (the machine and its programs are 64-bit). GetModuleHandleA finds
+// kernel32.dll from the start and psapi.dll once LoadLibraryA has loaded it.
 // These override that for the rest of the machine's life (until reset);
 // names compare case-insensitively, ".dll" may be left out of a library
 // name. A library or function the machine does not implement cannot be
 // made available: such a call changes nothing.
 void setLibraryAvailable(const std::string& name, bool available);
 void setFunctionAvailable(const std::string& library, const std::string& function, bool available);
+
+// Test hook: IsWow64Process says of the program itself that it runs under
+// WOW64, as a 32-bit program on a 64-bit system hears; which a 64-bit
+// program cannot be shown otherwise. Power-on: it does not.
+void setProgramUnderWow64(bool underWow64);
 
 // Writes the English names of the performance objects and counters where
 // the system keeps them, value "Counters" of the key

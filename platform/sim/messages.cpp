@@ -152,4 +152,6 @@ LRESULT DispatchMessageA(const MSG* msg) {
     return target ? target->procedure(msg->hwnd, msg->message, msg->wParam, msg->lParam) : 0;
 }
 
-HMODULE GetModuleHandleA(LPCSTR moduleName) { return moduleName == nullptr ? sim::programModule : nullptr; }
+HMODULE GetModuleHandleA(LPCSTR moduleName) {
+    return moduleName == nullptr ? sim::programModule : sim::mappedLibrary(moduleName);
+}

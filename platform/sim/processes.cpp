@@ -10,6 +10,7 @@ namespace {
 constexpr DWORD genericAll = 0x10000000;
 constexpr DWORD maximumAllowed = 0x02000000;
 constexpr DWORD processAllAccess = 0x001FFFFF; // PROCESS_ALL_ACCESS of NT 6 and later
+constexpr DWORD processQueryLimitedInformation = 0x1000; // NT 6 and later
 
 DWORD grantedAccess(DWORD desired) {
     if (desired & (genericAll | maximumAllowed)) return processAllAccess;
@@ -124,6 +125,24 @@ void endProcess(DWORD id) {
 }
 
 std::vector<ProcessCall> processCalls() { return machine().processCalls; }
+
+void setProgramUnderWow64(bool underWow64) { machine().programUnderWow64 = underWow64; }
+
+// Every process of the machine is a 64-bit one, as the program itself is:
+// none runs under WOW64, unless a test says the program does.
+BOOL WINAPI isWow64Process(HANDLE process, BOOL* wow64) {
+    if (process != GetCurrentProcess()) {
+        const auto& handles = machine().processHandles;
+        const auto open = handles.find(reinterpret_cast<uintptr_t>(process));
+        if (open == handles.end()) return failWith(ERROR_INVALID_HANDLE);
+        if ((open->second.access & (PROCESS_QUERY_INFORMATION | processQueryLimitedInformation)) == 0) {
+            return failWith(ERROR_ACCESS_DENIED);
+        }
+    }
+    if (wow64 == nullptr) return failWith(ERROR_NOACCESS);
+    *wow64 = process == GetCurrentProcess() && machine().programUnderWow64 ? TRUE : FALSE;
+    return TRUE;
+}
 
 } // namespace sim
 

@@ -182,6 +182,8 @@ struct Machine {
     std::vector<ProcessCall> processCalls;
     std::map<std::string, bool> libraryOverrides;  // by upper-case library name
     std::map<std::string, bool> functionOverrides; // by upper-case library name, '!', function name
+    std::set<std::string> loadedLibraries;         // by upper-case library name, once LoadLibraryA loaded them
+    bool programUnderWow64 = false;
     std::optional<std::vector<unsigned char>> performanceDataOverride;
     std::vector<SimService> services; // in the order they were added
     std::map<uintptr_t, ServiceHandle> serviceHandles; // by handle value
@@ -356,6 +358,12 @@ BOOL WINAPI process32First(HANDLE snapshot, PROCESSENTRY32* entry);
 BOOL WINAPI process32Next(HANDLE snapshot, PROCESSENTRY32* entry);
 BOOL WINAPI enumProcesses(DWORD* ids, DWORD idsBytes, DWORD* bytesReturned);
 DWORD WINAPI getModuleFileNameExA(HANDLE process, HMODULE module, LPSTR fileName, DWORD size);
+// IsWow64Process, which systems before XP SP2 lack.
+BOOL WINAPI isWow64Process(HANDLE process, BOOL* wow64);
+
+// The module handle of a library the program has mapped: kernel32.dll from
+// its start, another once LoadLibraryA has loaded it; null when it has not.
+HMODULE mappedLibrary(LPCSTR name);
 
 // Tells the services that the process they live in has ended: they stop.
 void serviceProcessEnded(DWORD id);

@@ -82,6 +82,7 @@ void PostQuitMessage(int exitCode);
 BOOL PeekMessageA(MSG* msg, HWND window, UINT filterMin, UINT filterMax, UINT removeMsg);
 BOOL TranslateMessage(const MSG* msg);
 LRESULT DispatchMessageA(const MSG* msg);
+// The program's own module for a null name, or a library it has mapped.
 HMODULE GetModuleHandleA(LPCSTR moduleName);
 
 #endif // QUORVANE_PLATFORM_SIM_API_WINDOWING_H

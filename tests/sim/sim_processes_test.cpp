@@ -1,6 +1,6 @@
 // The simulated machine's other processes: what a test starts, what the
 // listings, the libraries of each release, opening and terminating make of
-// it, and the images the processes hold.
+// it, the images the processes hold, and WOW64, which none runs under.
 #include <gtest/gtest.h>
 
 #include <cctype>
@@ -205,6 +205,66 @@ TEST_F(SimProcesses, ATestCanTakeLibrariesAndFunctionsAwayOrGiveThemBack) {
     EXPECT_FALSE(hasFunction("kernel32.dll", "MadeUpFunction"));
     sim::reset();
     EXPECT_TRUE(loads("psapi.dll"));
+}
+
+TEST_F(SimProcesses, GetModuleHandleFindsKernel32AlwaysAndOtherLibrariesOnceLoaded) {
+    EXPECT_EQ(GetModuleHandleA("KERNEL32"), LoadLibraryA("kernel32.dll"));
+    EXPECT_NE(GetModuleHandleA("kernel32.dll"), nullptr);
+    EXPECT_EQ(GetModuleHandleA("psapi.dll"), nullptr);
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_MOD_NOT_FOUND));
+    const HMODULE psapi = LoadLibraryA("psapi.dll");
+    ASSERT_NE(psapi, nullptr);
+    EXPECT_EQ(GetModuleHandleA("PSAPI"), psapi);
+    EXPECT_EQ(GetModuleHandleA("nosuch.dll"), nullptr);
+    EXPECT_NE(GetModuleHandleA(nullptr), nullptr) << "the program's own";
+    sim::setLibraryAvailable("kernel32.dll", false);
+    EXPECT_EQ(GetModuleHandleA("kernel32.dll"), nullptr);
+}
+
+TEST_F(SimProcesses, IsWow64ProcessCameWithXpSp2AndServer2003Sp1) {
+    const char* const query = "IsWow64Process";
+    sim::setRelease(sim::Release::windows98);
+    EXPECT_FALSE(hasFunction("kernel32.dll", query));
+    sim::setRelease(sim::Release::windowsNt4);
+    EXPECT_FALSE(hasFunction("kernel32.dll", query));
+    sim::setVersion(sim::VersionInfo{VER_PLATFORM_WIN32_NT, 5, 1, 2600, "Service Pack 1", 1});
+    EXPECT_FALSE(hasFunction("kernel32.dll", query));
+    sim::setRelease(sim::Release::windowsXp); // its third service pack
+    EXPECT_TRUE(hasFunction("kernel32.dll", query));
+    sim::setVersion(sim::VersionInfo{VER_PLATFORM_WIN32_NT, 5, 2, 3790, "", 0});
+    EXPECT_FALSE(hasFunction("kernel32.dll", query));
+    sim::setVersion(sim::VersionInfo{VER_PLATFORM_WIN32_NT, 5, 2, 3790, "Service Pack 1", 1});
+    EXPECT_TRUE(hasFunction("kernel32.dll", query));
+    sim::setRelease(sim::Release::windows10);
+    EXPECT_TRUE(hasFunction("kernel32.dll", query));
+}
+
+TEST_F(SimProcesses, IsWow64ProcessSaysNoOfEveryProcessAndWantsAQueryHandle) {
+    using IsWow64 = BOOL(WINAPI*)(HANDLE process, BOOL* wow64);
+    const auto isWow64 = lookUp<IsWow64>("kernel32.dll", "IsWow64Process");
+    ASSERT_NE(isWow64, nullptr);
+    BOOL wow64 = TRUE;
+    EXPECT_TRUE(isWow64(GetCurrentProcess(), &wow64));
+    EXPECT_FALSE(wow64);
+    const DWORD other = start("C:\\other.exe");
+    HANDLE query = OpenProcess(PROCESS_QUERY_INFORMATION, FALSE, other);
+    HANDLE terminate = OpenProcess(PROCESS_TERMINATE, FALSE, other);
+    wow64 = TRUE;
+    EXPECT_TRUE(isWow64(query, &wow64));
+    EXPECT_FALSE(wow64);
+    EXPECT_FALSE(isWow64(terminate, &wow64));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_FALSE(isWow64(reinterpret_cast<HANDLE>(static_cast<uintptr_t>(0x1234)), &wow64));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_HANDLE));
+    EXPECT_FALSE(isWow64(GetCurrentProcess(), nullptr));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NOACCESS));
+    sim::setProgramUnderWow64(true);
+    EXPECT_TRUE(isWow64(GetCurrentProcess(), &wow64));
+    EXPECT_TRUE(wow64);
+    EXPECT_TRUE(isWow64(query, &wow64));
+    EXPECT_FALSE(wow64) << "only the program itself is said to run under WOW64";
+    CloseHandle(query);
+    CloseHandle(terminate);
 }
 
 TEST_F(SimProcesses, OpenProcessRefusesUnknownEndedAndGuardedProcesses) {
