@@ -264,6 +264,7 @@ protected:
 };
 
 const char* const treeScenario = "[HKEY_CURRENT_USER\\Software\\QuorvaneTests\\tree\\branch\\leaf]\n\"v\"=\"1\"\n";
+const char* const viewsScenario = "REGEDIT4\n\n[HKEY_LOCAL_MACHINE\\Software\\QuorvaneTests\\views]\n\"v\"=\"32\"\n";
 
 TEST_F(NtRegistry, AHandleOpenedToReadCannotSetOrDeleteValues) {
     RegistryScenario scenario;
@@ -285,6 +286,36 @@ TEST_F(NineXRegistry, HandlesCarryNoRights) {
     Key reader(testKey, KEY_READ);
     EXPECT_EQ(setString(reader.handle, "kept", "2"), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteValueA(reader.handle, "kept"), ERROR_SUCCESS);
+}
+
+// Both NT systems here are 64-bit ones, which keep their 32-bit programs'
+// part of HKEY_LOCAL_MACHINE\Software apart, under Software\Wow6432Node:
+// the clean-up reaches each part through its view flag.
+TEST_F(NtRegistry, The32BitViewOfTheMachinesSoftwareLiesUnderWow6432Node) {
+    RegistryScenario scenario(KEY_WOW64_32KEY);
+    ASSERT_TRUE(scenario.load(viewsScenario)) << scenario.error();
+    RegistryValue value;
+    EXPECT_TRUE(readRegistryValue(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node\\QuorvaneTests\\views", "v", value));
+    EXPECT_TRUE(readRegistryValue(HKEY_LOCAL_MACHINE, "Software\\QuorvaneTests\\views", "v", value, KEY_WOW64_32KEY));
+    EXPECT_EQ(value.data, stringData("32"));
+    EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, "Software\\QuorvaneTests\\views", KEY_WOW64_64KEY));
+    EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, "Software\\QuorvaneTests\\views")) << "a 64-bit program's";
+}
+
+TEST_F(NtRegistry, TheUsersSoftwareAndTheMachinesSystemAreOneInBothViews) {
+    RegistryScenario scenario(KEY_WOW64_32KEY);
+    ASSERT_TRUE(scenario.load(scenarioOf("\"v\"=\"32\"\n") +
+                              "[HKEY_LOCAL_MACHINE\\SYSTEM\\QuorvaneTests]\n\"v\"=\"32\"\n"))
+        << scenario.error();
+    EXPECT_TRUE(registryKeyExists(HKEY_CURRENT_USER, testKey, KEY_WOW64_64KEY));
+    EXPECT_TRUE(registryKeyExists(HKEY_LOCAL_MACHINE, "SYSTEM\\QuorvaneTests", KEY_WOW64_64KEY));
+}
+
+TEST_F(NineXRegistry, TheViewFlagsAreIgnoredWithTheRestOfTheAccessMask) {
+    RegistryScenario scenario(KEY_WOW64_32KEY);
+    ASSERT_TRUE(scenario.load(viewsScenario)) << scenario.error();
+    EXPECT_TRUE(registryKeyExists(HKEY_LOCAL_MACHINE, "Software\\QuorvaneTests\\views"));
+    EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node\\QuorvaneTests"));
 }
 
 TEST_F(NtRegistry, DeletingAKeyWithSubkeysIsRefused) {

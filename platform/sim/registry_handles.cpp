@@ -13,8 +13,10 @@ constexpr REGSAM genericAll = 0x10000000;
 constexpr REGSAM maximumAllowed = 0x02000000;
 constexpr REGSAM keyExecute = KEY_READ;
 
+// The view flags chose the key; the handle does not keep them.
 REGSAM mappedRights(REGSAM desired) {
-    REGSAM rights = desired & ~(genericRead | genericWrite | genericExecute | genericAll | maximumAllowed);
+    REGSAM rights = desired & ~(genericRead | genericWrite | genericExecute | genericAll | maximumAllowed |
+                                KEY_WOW64_64KEY | KEY_WOW64_32KEY);
     if (desired & genericRead) rights |= KEY_READ;
     if (desired & genericWrite) rights |= KEY_WRITE;
     if (desired & genericExecute) rights |= keyExecute;

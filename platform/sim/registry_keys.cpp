@@ -12,14 +12,15 @@ const char* creationPath(const char* subKey) {
     return subKey;
 }
 
-// The key subKey names below the key behind a handle; opening below a key
-// asks nothing of the handle it starts from.
-LONG findKey(HKEY key, LPCSTR subKey, bool create, sim::KeyPtr& found, bool& created) {
+// The key subKey names below the key behind a handle, in the view the
+// access mask asks for; opening below a key asks nothing of the handle it
+// starts from.
+LONG findKey(HKEY key, LPCSTR subKey, REGSAM desired, bool create, sim::KeyPtr& found, bool& created) {
     sim::KeyPtr from;
     const LONG status = sim::keyOfHandle(key, 0, from);
     if (status != ERROR_SUCCESS) return status;
     created = false;
-    return sim::walkKeyPath(from, subKey, create, found, created);
+    return sim::walkKeyPathInView(from, subKey, desired, create, found, created);
 }
 
 } // namespace
@@ -28,7 +29,7 @@ LONG RegOpenKeyExA(HKEY key, LPCSTR subKey, DWORD /*options*/, REGSAM desired, P
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
     sim::KeyPtr found;
     bool created = false;
-    const LONG status = findKey(key, subKey, false, found, created);
+    const LONG status = findKey(key, subKey, desired, false, found, created);
     if (status != ERROR_SUCCESS) return status;
     *result = sim::newKeyHandle(found, desired);
     return ERROR_SUCCESS;
@@ -40,7 +41,7 @@ LONG RegCreateKeyExA(HKEY key, LPCSTR subKey, DWORD /*reserved*/, LPSTR /*keyCla
     if (result == nullptr) return ERROR_INVALID_PARAMETER;
     sim::KeyPtr found;
     bool created = false;
-    const LONG status = findKey(key, creationPath(subKey), true, found, created);
+    const LONG status = findKey(key, creationPath(subKey), desired, true, found, created);
     if (status != ERROR_SUCCESS) return status;
     *result = sim::newKeyHandle(found, desired);
     if (disposition != nullptr) *disposition = created ? REG_CREATED_NEW_KEY : REG_OPENED_EXISTING_KEY;
@@ -55,7 +56,7 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     if (subKey == nullptr) return ERROR_INVALID_PARAMETER;
     sim::KeyPtr doomed;
     bool created = false;
-    const LONG status = findKey(key, subKey, false, doomed, created);
+    const LONG status = findKey(key, subKey, 0, false, doomed, created);
     if (status != ERROR_SUCCESS) return status;
     if (!sim::isNineX() && !sim::subkeysOf(*doomed).empty()) return ERROR_ACCESS_DENIED;
     return sim::removeKey(doomed) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;

@@ -19,6 +19,8 @@ void markDeleted(RegKey& key) {
     for (const KeyPtr& subkey : key.subkeys) markDeleted(*subkey);
 }
 
+} // namespace
+
 std::vector<std::string> splitKeyPath(const std::string& path) {
     std::vector<std::string> names;
     std::string current;
@@ -33,8 +35,6 @@ std::vector<std::string> splitKeyPath(const std::string& path) {
     if (!current.empty()) names.push_back(current);
     return names;
 }
-
-} // namespace
 
 std::vector<KeyPtr>& subkeysOf(RegKey& key) {
     if (key.unread) readFromHive(key);

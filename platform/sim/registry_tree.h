@@ -100,6 +100,16 @@ void setValue(RegKey& key, const std::string& name, DWORD type, std::string data
 // stands in the path.
 LONG walkKeyPath(const KeyPtr& from, const char* path, bool create, KeyPtr& found, bool& created);
 
+// The same walk as RegOpenKeyExA and RegCreateKeyExA make it with the access
+// mask `desired`: on the NT family a path under HKEY_LOCAL_MACHINE\Software
+// that KEY_WOW64_32KEY asks for leads to its place in the 32-bit view,
+// Software\Wow6432Node; see registry_redirection.cpp.
+LONG walkKeyPathInView(const KeyPtr& from, const char* path, REGSAM desired, bool create, KeyPtr& found,
+                       bool& created);
+
+// The names of a key path, without the empty ones between separators.
+std::vector<std::string> splitKeyPath(const std::string& path);
+
 // Takes a key out of its parent and marks it and everything below it
 // deleted. A root, or a key a hive is loaded at, cannot be removed: false.
 bool removeKey(const KeyPtr& key);

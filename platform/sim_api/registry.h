@@ -26,6 +26,10 @@ typedef ACCESS_MASK REGSAM;
 #define KEY_READ 0x20019
 #define KEY_WRITE 0x20006
 #define KEY_ALL_ACCESS 0xF003F
+// Not rights: the view of a 64-bit system's registry that a key is opened
+// in, its 64-bit programs' or its 32-bit programs'.
+#define KEY_WOW64_64KEY 0x0100
+#define KEY_WOW64_32KEY 0x0200
 
 // Value types.
 #define REG_NONE 0

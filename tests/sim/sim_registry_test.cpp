@@ -1,6 +1,7 @@
 // The simulated registry where a real system shows its own terms only, or
 // where Wine differs from Windows: the order values and subkeys come in,
-// data kept exactly as given, rights on every call, the two roots, reset.
+// data kept exactly as given, rights on every call, the two roots, reset,
+// the two views of Software.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -155,6 +156,52 @@ TEST_F(SimRegistry, CreatingAKeyThatIsThereOpensIt) {
     EXPECT_EQ(value.data, stringData("one"));
     RegCloseKey(first);
     RegCloseKey(second);
+}
+
+// The machine is a 64-bit system: its 32-bit programs' part of Software
+// lies under Software\Wow6432Node (what Wine shows too, and the 9x family's
+// one view, are checked in platform_registry_test.cpp).
+class SimRegistryViews : public SimRegistry {
+protected:
+    static LONG opened(HKEY root, const char* path, REGSAM view) {
+        HKEY key = nullptr;
+        const LONG status = RegOpenKeyExA(root, path, 0, KEY_READ | view, &key);
+        if (status == ERROR_SUCCESS) RegCloseKey(key);
+        return status;
+    }
+};
+
+TEST_F(SimRegistryViews, The32BitFlagLeadsUnderWow6432NodeAndThe64BitFlagToTheKeyItself) {
+    RegCloseKey(created(HKEY_LOCAL_MACHINE, "Software\\Vendor\\App", KEY_ALL_ACCESS | KEY_WOW64_32KEY));
+    EXPECT_TRUE(registryKeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\WOW6432NODE\\Vendor\\App"));
+    EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, "Software\\Vendor"));
+    EXPECT_EQ(opened(HKEY_LOCAL_MACHINE, "Software\\Vendor\\App", KEY_WOW64_64KEY), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(opened(HKEY_LOCAL_MACHINE, "Software\\Vendor\\App", KEY_WOW64_32KEY), ERROR_SUCCESS);
+    EXPECT_EQ(opened(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node\\Vendor\\App", KEY_WOW64_32KEY), ERROR_SUCCESS)
+        << "a path already in the 32-bit view stays there";
+    RegCloseKey(created(HKEY_LOCAL_MACHINE, "Software\\Vendor\\App64", KEY_ALL_ACCESS | KEY_WOW64_64KEY));
+    EXPECT_TRUE(registryKeyExists(HKEY_LOCAL_MACHINE, "Software\\Vendor\\App64"));
+    EXPECT_EQ(opened(HKEY_LOCAL_MACHINE, "Software\\Vendor\\App64", KEY_WOW64_32KEY), ERROR_FILE_NOT_FOUND);
+}
+
+TEST_F(SimRegistryViews, AKeyOpenedInThe32BitViewLeadsOnInIt) {
+    HKEY software = created(HKEY_LOCAL_MACHINE, "Software", KEY_ALL_ACCESS | KEY_WOW64_32KEY);
+    RegCloseKey(created(software, "Vendor"));
+    EXPECT_TRUE(registryKeyExists(HKEY_LOCAL_MACHINE, "Software\\Wow6432Node\\Vendor"));
+    EXPECT_EQ(opened(software, "Vendor", 0), ERROR_SUCCESS);
+    RegCloseKey(software);
+}
+
+TEST_F(SimRegistryViews, OnlyTheMachinesSoftwareHasTwoViews) {
+    for (HKEY root : {HKEY_LOCAL_MACHINE, HKEY_CURRENT_USER}) {
+        const char* path = root == HKEY_CURRENT_USER ? "Software\\Vendor" : "SYSTEM\\ControlSet001\\Services\\x";
+        RegCloseKey(created(root, path, KEY_ALL_ACCESS | KEY_WOW64_32KEY));
+        EXPECT_TRUE(registryKeyExists(root, path)) << path;
+    }
+    EXPECT_FALSE(registryKeyExists(HKEY_CURRENT_USER, "Software\\Wow6432Node"));
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, "\\Software", 0, KEY_READ | KEY_WOW64_32KEY, &key),
+              ERROR_BAD_PATHNAME);
 }
 
 } // namespace

@@ -258,9 +258,9 @@ private:
 
 const BYTE* bytesOf(const std::string& data) { return reinterpret_cast<const BYTE*>(data.data()); }
 
-bool writeValue(HKEY root, const std::string& path, const RegistryValue& value) {
+bool writeValue(HKEY root, const std::string& path, const RegistryValue& value, REGSAM view) {
     OpenedKey key;
-    return key.open(root, path, KEY_SET_VALUE) &&
+    return key.open(root, path, KEY_SET_VALUE | view) &&
            RegSetValueExA(key.get(), value.name.c_str(), 0, value.type, bytesOf(value.data),
                           static_cast<DWORD>(value.data.size())) == ERROR_SUCCESS;
 }
@@ -280,18 +280,32 @@ LONG enumValue(HKEY key, DWORD index, DWORD nameCapacity, DWORD dataCapacity, Re
     return ERROR_SUCCESS;
 }
 
+// Deletes the key through its parent opened in the view, since deleting by
+// a path from the root knows no views.
+void deleteKeyInView(HKEY root, const std::string& path, REGSAM view) {
+    const size_t cut = path.rfind('\\');
+    if (cut == std::string::npos) {
+        RegDeleteKeyA(root, path.c_str());
+        return;
+    }
+    OpenedKey parent;
+    if (parent.open(root, path.substr(0, cut), KEY_ALL_ACCESS | view)) {
+        RegDeleteKeyA(parent.get(), path.substr(cut + 1).c_str());
+    }
+}
+
 } // namespace
 
 RegistryScenario::~RegistryScenario() {
     for (auto it = earlier_.rbegin(); it != earlier_.rend(); ++it) {
         if (it->existed) {
-            writeValue(it->root, it->path, it->value);
+            writeValue(it->root, it->path, it->value, view_);
             continue;
         }
         OpenedKey key;
-        if (key.open(it->root, it->path, KEY_SET_VALUE)) RegDeleteValueA(key.get(), it->value.name.c_str());
+        if (key.open(it->root, it->path, KEY_SET_VALUE | view_)) RegDeleteValueA(key.get(), it->value.name.c_str());
     }
-    for (auto it = created_.rbegin(); it != created_.rend(); ++it) RegDeleteKeyA(it->root, it->path.c_str());
+    for (auto it = created_.rbegin(); it != created_.rend(); ++it) deleteKeyInView(it->root, it->path, view_);
 }
 
 bool RegistryScenario::load(const std::string& text) {
@@ -308,7 +322,7 @@ bool RegistryScenario::loadSection(const RegistrySection& section) {
     if (!createKey(section.root, section.path, newKey)) return false;
     for (const RegistryValue& value : section.values) {
         if (!newKey) rememberEarlierValue(section.root, section.path, value.name);
-        if (!writeValue(section.root, section.path, value)) {
+        if (!writeValue(section.root, section.path, value, view_)) {
             error_ = "cannot set \"" + value.name + "\" in " + section.path;
             return false;
         }
@@ -325,8 +339,8 @@ bool RegistryScenario::createKey(HKEY root, const std::string& path, bool& newKe
         const std::string level = path.substr(0, end);
         OpenedKey key;
         DWORD disposition = 0;
-        if (RegCreateKeyExA(root, level.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS, nullptr,
-                            key.slot(), &disposition) != ERROR_SUCCESS) {
+        if (RegCreateKeyExA(root, level.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_ALL_ACCESS | view_,
+                            nullptr, key.slot(), &disposition) != ERROR_SUCCESS) {
             error_ = "cannot create " + level;
             return false;
         }
@@ -341,7 +355,7 @@ void RegistryScenario::rememberEarlierValue(HKEY root, const std::string& path, 
         if (known.root == root && known.path == path && known.value.name == name) return;
     }
     EarlierValue earlier{root, path, false, RegistryValue{name, REG_NONE, ""}};
-    earlier.existed = readRegistryValue(root, path, name, earlier.value);
+    earlier.existed = readRegistryValue(root, path, name, earlier.value, view_);
     earlier_.push_back(earlier);
 }
 
@@ -352,7 +366,7 @@ SavedRegistryValue::SavedRegistryValue(HKEY root, std::string path, std::string 
 
 SavedRegistryValue::~SavedRegistryValue() {
     if (existed_) {
-        writeValue(root_, path_, saved_);
+        writeValue(root_, path_, saved_, 0);
         return;
     }
     OpenedKey key;
@@ -379,10 +393,11 @@ bool readRegistryValues(HKEY root, const std::string& path, std::vector<Registry
     }
 }
 
-bool readRegistryValue(HKEY root, const std::string& path, const std::string& name, RegistryValue& value) {
+bool readRegistryValue(HKEY root, const std::string& path, const std::string& name, RegistryValue& value,
+                       REGSAM view) {
     OpenedKey key;
     DWORD size = 0;
-    if (!key.open(root, path, KEY_QUERY_VALUE) ||
+    if (!key.open(root, path, KEY_QUERY_VALUE | view) ||
         RegQueryValueExA(key.get(), name.c_str(), nullptr, &value.type, nullptr, &size) != ERROR_SUCCESS) {
         return false;
     }
@@ -415,9 +430,9 @@ bool readSubkeyNames(HKEY root, const std::string& path, std::vector<std::string
     }
 }
 
-bool registryKeyExists(HKEY root, const std::string& path) {
+bool registryKeyExists(HKEY root, const std::string& path, REGSAM view) {
     OpenedKey key;
-    return key.open(root, path, KEY_QUERY_VALUE);
+    return key.open(root, path, KEY_QUERY_VALUE | view);
 }
 
 bool playsFamily(DWORD platformId) {

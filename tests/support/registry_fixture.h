@@ -16,7 +16,8 @@
 //
 // A scenario remembers the keys it created and deletes them, deepest first,
 // when it goes out of scope; a value it set in a key that was there before
-// gets its old data back (or goes, if it was not there).
+// gets its old data back (or goes, if it was not there). A scenario made for
+// a registry view (KEY_WOW64_32KEY, say) opens every key in that view.
 #ifndef QUORVANE_TESTS_SUPPORT_REGISTRY_FIXTURE_H
 #define QUORVANE_TESTS_SUPPORT_REGISTRY_FIXTURE_H
 
@@ -52,7 +53,7 @@ bool parseRegistryExport(const std::string& text, std::vector<RegistrySection>& 
 
 class RegistryScenario {
 public:
-    RegistryScenario() = default;
+    explicit RegistryScenario(REGSAM view = 0) : view_(view) {}
     ~RegistryScenario();
     RegistryScenario(const RegistryScenario&) = delete;
     RegistryScenario& operator=(const RegistryScenario&) = delete;
@@ -78,6 +79,7 @@ private:
     bool createKey(HKEY root, const std::string& path, bool& newKey);
     void rememberEarlierValue(HKEY root, const std::string& path, const std::string& name);
 
+    REGSAM view_;
     std::vector<CreatedKey> created_;
     std::vector<EarlierValue> earlier_;
     std::string error_;
@@ -107,13 +109,14 @@ private:
 // the key cannot be opened or read.
 bool readRegistryValues(HKEY root, const std::string& path, std::vector<RegistryValue>& values);
 
-// One value; false when it is not there.
-bool readRegistryValue(HKEY root, const std::string& path, const std::string& name, RegistryValue& value);
+// One value (of the key opened in that view); false when it is not there.
+bool readRegistryValue(HKEY root, const std::string& path, const std::string& name, RegistryValue& value,
+                       REGSAM view = 0);
 
 // The names of a key's subkeys in the order the registry enumerates them.
 bool readSubkeyNames(HKEY root, const std::string& path, std::vector<std::string>& names);
 
-bool registryKeyExists(HKEY root, const std::string& path);
+bool registryKeyExists(HKEY root, const std::string& path, REGSAM view = 0);
 
 // Natively makes the simulated machine play a system of that family
 // (VER_PLATFORM_WIN32_WINDOWS or VER_PLATFORM_WIN32_NT) and says true; on
