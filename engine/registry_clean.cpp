@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "registry_ops.h"
+#include "registry_views.h"
 #include "result_lines.h"
 #include "run_value.h"
 #include "scan_state.h"
@@ -43,11 +44,12 @@ void rememberRunValue(const char* valueName) {
     if (copyText(kept, sizeof kept, valueName)) copyText(scanState.runValueName, sizeof scanState.runValueName, kept);
 }
 
-// One value of the key: deleted when it starts the file under test.
-// Returns whether it was deleted, so that the caller's index keeps step.
-bool cleanRunValue(HKEY root, const char* subKey, const char* valueName) {
+// One value of the key (in that view): deleted when it starts the file
+// under test. Returns whether it was deleted, so that the caller's index
+// keeps step.
+bool cleanRunValue(HKEY root, const char* subKey, const char* valueName, REGSAM view) {
     std::vector<char> data;
-    if (!readRegValue(root, subKey, valueName, data)) return false;
+    if (!readRegValue(root, subKey, valueName, data, view)) return false;
     lowerCase(data.data());
     lowerCase(scanState.currentFile);
     std::vector<char> expanded;
@@ -55,25 +57,51 @@ bool cleanRunValue(HKEY root, const char* subKey, const char* valueName) {
     lowerCase(expanded.data());
     const RunValueVerdict verdict = judgeRunValue(data.data(), expanded.data(), scanState.currentFile);
     if (verdict == RunValueVerdict::fullPath) rememberRunValue(valueName); // even if the delete fails
-    if (verdict == RunValueVerdict::notTheFile || !deleteRegValue(root, subKey, valueName)) return false;
+    if (verdict == RunValueVerdict::notTheFile || !deleteRegValue(root, subKey, valueName, view)) return false;
     if (verdict == RunValueVerdict::bareReference) rememberRunValue(valueName);
     reportRegistryRemoval(familyName);
     return true;
 }
 
-// Deletes a value of an open key (subKey of the machine's) when its data
-// holds mark.
-bool deleteMarkedValue(const char* subKey, HKEY key, const char* valueName, const char* mark) {
+// Deletes a value of an open key (subKey of the machine's, in that view)
+// when its data holds mark.
+bool deleteMarkedValue(const char* subKey, HKEY key, const char* valueName, const char* mark, REGSAM view) {
     std::vector<char> data;
     if (!readOpenKeyValue(key, valueName, data)) return false;
-    return strstr(data.data(), mark) == nullptr || deleteOpenKeyValue(HKEY_LOCAL_MACHINE, subKey, key, valueName);
+    return strstr(data.data(), mark) == nullptr ||
+           deleteOpenKeyValue(HKEY_LOCAL_MACHINE, subKey, key, valueName, view);
 }
 
-bool cleanMarkedValue(const char* subKey, const char* valueName, const char* mark) {
+bool cleanMarkedValue(const char* subKey, const char* valueName, const char* mark, REGSAM view) {
     HKEY key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return false;
-    const bool cleaned = deleteMarkedValue(subKey, key, valueName, mark);
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, subKey, 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) return false;
+    const bool cleaned = deleteMarkedValue(subKey, key, valueName, mark, view);
     return RegCloseKey(key) == ERROR_SUCCESS && cleaned;
+}
+
+void cleanRunKeyInView(HKEY root, const char* subKey, REGSAM view) {
+    HKEY key;
+    if (RegOpenKeyExA(root, subKey, 0, KEY_READ | view, &key) != ERROR_SUCCESS) return;
+    DWORD valueCount = 0;
+    // Without a count there is nothing safe to walk.
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, nullptr, nullptr,
+                         nullptr, nullptr) != ERROR_SUCCESS) {
+        RegCloseKey(key);
+        return;
+    }
+    static char valueName[longestValueName + 1];
+    DWORD deleted = 0;
+    for (DWORD i = 0; i < valueCount; ++i) {
+        DWORD nameLength = longestValueName;
+        // A deleted value moves the ones after it down by one.
+        if (RegEnumValueA(key, i - deleted, valueName, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
+            ERROR_SUCCESS) {
+            continue;
+        }
+        if (strrchr(scanState.currentFile, '\\') == nullptr || scanState.currentFile[0] == '\0') break;
+        if (cleanRunValue(root, subKey, valueName, view)) ++deleted;
+    }
+    RegCloseKey(key);
 }
 
 } // namespace
@@ -93,36 +121,21 @@ bool hostsFilePath(char (&path)[MAX_PATH]) {
 }
 
 void cleanRunKey(HKEY root, const char* subKey) {
-    HKEY key;
-    if (RegOpenKeyExA(root, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return;
-    DWORD valueCount = 0;
-    // Without a count there is nothing safe to walk.
-    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, nullptr, nullptr,
-                         nullptr, nullptr) != ERROR_SUCCESS) {
-        RegCloseKey(key);
-        return;
-    }
-    static char valueName[longestValueName + 1];
-    DWORD deleted = 0;
-    for (DWORD i = 0; i < valueCount; ++i) {
-        DWORD nameLength = longestValueName;
-        // A deleted value moves the ones after it down by one.
-        if (RegEnumValueA(key, i - deleted, valueName, &nameLength, nullptr, nullptr, nullptr, nullptr) !=
-            ERROR_SUCCESS) {
-            continue;
-        }
-        if (strrchr(scanState.currentFile, '\\') == nullptr || scanState.currentFile[0] == '\0') break;
-        if (cleanRunValue(root, subKey, valueName)) ++deleted;
-    }
-    RegCloseKey(key);
+    const RegistryViews views = registryViews();
+    for (size_t view = 0; view < views.count; ++view) cleanRunKeyInView(root, subKey, views.flags[view]);
 }
 
 int cleanRegistryFor(const char* detectionName) {
     char hosts[MAX_PATH];
     if (hostsFilePath(hosts)) checkTextFile(hosts);
+    const RegistryViews views = registryViews();
     if (scanState.runValueName[0] != '\0') {
         for (const char* key : {runKey, runServicesKey, familyUninstallKey}) {
-            if (deleteRegValue(HKEY_LOCAL_MACHINE, key, scanState.runValueName)) reportRegistryRemoval(detectionName);
+            for (size_t view = 0; view < views.count; ++view) {
+                if (deleteRegValue(HKEY_LOCAL_MACHINE, key, scanState.runValueName, views.flags[view])) {
+                    reportRegistryRemoval(detectionName);
+                }
+            }
         }
     }
     if (scanState.currentFile[0] != '\0') {
@@ -133,7 +146,15 @@ int cleanRegistryFor(const char* detectionName) {
 }
 
 bool afterFileRemoved() {
-    // The start-up value is looked at only when the uninstall entry was there.
-    return cleanMarkedValue(familyUninstallKeyUpper, uninstallValue, uninstallMark) &&
-           cleanMarkedValue(runKeyUpper, familyRunValue, familyRunMark);
+    const RegistryViews views = registryViews();
+    bool ranToEnd = false;
+    for (size_t view = 0; view < views.count; ++view) {
+        // The start-up value is looked at only where the uninstall entry was.
+        const REGSAM flag = views.flags[view];
+        if (cleanMarkedValue(familyUninstallKeyUpper, uninstallValue, uninstallMark, flag) &&
+            cleanMarkedValue(runKeyUpper, familyRunValue, familyRunMark, flag)) {
+            ranToEnd = true;
+        }
+    }
+    return ranToEnd;
 }

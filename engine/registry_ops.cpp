@@ -2,6 +2,7 @@
 #include "registry_ops.h"
 
 #include "change_journal.h"
+#include "registry_views.h"
 #include "text_util.h"
 
 namespace {
@@ -30,18 +31,19 @@ bool deleteServiceKey(const char* prefix, const char* serviceName, const char* s
 
 } // namespace
 
-bool deleteOpenKeyValue(HKEY root, const char* subKey, HKEY key, const char* valueName) {
+bool deleteOpenKeyValue(HKEY root, const char* subKey, HKEY key, const char* valueName, REGSAM view) {
     RegistryValueCopy copy;
     const bool copied = changeJournal != nullptr && copyRegistryValue(key, valueName, copy);
     if (RegDeleteValueA(key, valueName) != ERROR_SUCCESS) return false;
-    if (copied) changeJournal->valueRemoved(root, subKey, copy);
+    // Named where it really was, so that putting it back puts it there.
+    if (copied) changeJournal->valueRemoved(root, keyPathInView(root, subKey, view).c_str(), copy);
     return true;
 }
 
-bool deleteRegValue(HKEY root, const char* subKey, const char* valueName) {
+bool deleteRegValue(HKEY root, const char* subKey, const char* valueName, REGSAM view) {
     HKEY key;
-    if (RegOpenKeyExA(root, subKey, 0, KEY_ALL_ACCESS, &key) != ERROR_SUCCESS) return false;
-    const bool deleted = deleteOpenKeyValue(root, subKey, key, valueName);
+    if (RegOpenKeyExA(root, subKey, 0, KEY_ALL_ACCESS | view, &key) != ERROR_SUCCESS) return false;
+    const bool deleted = deleteOpenKeyValue(root, subKey, key, valueName, view);
     const bool closed = RegCloseKey(key) == ERROR_SUCCESS;
     return deleted && closed;
 }
@@ -61,9 +63,9 @@ bool readOpenKeyValue(HKEY key, const char* valueName, std::vector<char>& data) 
     return true;
 }
 
-bool readRegValue(HKEY root, const char* subKey, const char* valueName, std::vector<char>& data) {
+bool readRegValue(HKEY root, const char* subKey, const char* valueName, std::vector<char>& data, REGSAM view) {
     HKEY key;
-    if (RegOpenKeyExA(root, subKey, 0, KEY_READ, &key) != ERROR_SUCCESS) return false;
+    if (RegOpenKeyExA(root, subKey, 0, KEY_READ | view, &key) != ERROR_SUCCESS) return false;
     const bool read = readOpenKeyValue(key, valueName, data);
     const bool closed = RegCloseKey(key) == ERROR_SUCCESS;
     return read && closed;

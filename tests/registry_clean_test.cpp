@@ -6,11 +6,13 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "change_journal.h"
 #include "engine_test.h"
 #include "exe_check.h"
 #include "pe_sample.h"
@@ -57,6 +59,21 @@ std::string exportValue(const std::string& key, const std::string& name, const s
     return text + "\n";
 }
 
+// Where a test puts a key of the 32-bit view of a 64-bit system: natively
+// straight at its place under Software\Wow6432Node, where the simulated
+// machine's view must lead; on Windows through the view, as a 32-bit
+// program writes it.
+#ifdef _WIN32
+constexpr REGSAM setUpView = KEY_WOW64_32KEY;
+std::string setUpPath(const std::string& key) { return key; }
+#else
+constexpr REGSAM setUpView = 0;
+std::string setUpPath(const std::string& key) {
+    const std::string software = "Software";
+    return software + "\\Wow6432Node" + key.substr(software.size());
+}
+#endif
+
 // Values the test writes under HKEY_LOCAL_MACHINE, gone again when it ends,
 // so that a real registry is left as it was found.
 class MachineValues {
@@ -78,9 +95,19 @@ public:
         scenarios_.emplace_back(new RegistryScenario);
         ASSERT_TRUE(scenarios_.back()->load("REGEDIT4\n\n" + exportText)) << scenarios_.back()->error();
     }
+    // The same in the 32-bit view of a 64-bit system.
+    void set32(const std::string& key, const std::string& name, const std::string& data) {
+        scenarios_.emplace_back(new RegistryScenario(setUpView));
+        ASSERT_TRUE(scenarios_.back()->load(exportValue(setUpPath(key), name, data, REG_SZ, true)))
+            << scenarios_.back()->error();
+    }
     static bool has(const std::string& key, const std::string& name) {
         RegistryValue value;
         return readRegistryValue(HKEY_LOCAL_MACHINE, key, name, value);
+    }
+    static bool has32(const std::string& key, const std::string& name) {
+        RegistryValue value;
+        return readRegistryValue(HKEY_LOCAL_MACHINE, setUpPath(key), name, value, setUpView);
     }
     static bool hasKey(const std::string& key) { return registryKeyExists(HKEY_LOCAL_MACHINE, key); }
 
@@ -204,6 +231,105 @@ TEST_F(RegistryClean, AServiceRegistrationGoesFromBothControlSets) {
     EXPECT_TRUE(deleteServiceKeys("qvsvc"));
     EXPECT_FALSE(MachineValues::hasKey(first));
     EXPECT_FALSE(deleteServiceKeys("qvsvc"));
+}
+
+// A 64-bit system of the NT family keeps a second Run key, uninstall
+// entries and the rest of Software for its 32-bit programs, which the
+// family's files are. The 9x family ignores the view flags, as it does the
+// whole access mask: both views are its one registry.
+class RegistryCleanBothViews : public RegistryClean {
+protected:
+    void SetUp() override {
+        if (!playsFamily(VER_PLATFORM_WIN32_NT)) GTEST_SKIP() << "a 9x system has one view";
+    }
+};
+
+class RegistryCleanOneView : public RegistryClean {
+protected:
+    void SetUp() override {
+        if (!playsFamily(VER_PLATFORM_WIN32_WINDOWS)) GTEST_SKIP() << "an NT system here has two views";
+    }
+};
+
+TEST_F(RegistryCleanBothViews, AFamilyStartUpValueGoesFromEitherViewAndAnotherProgramsStays) {
+    const std::string file = folder.path("bad.exe");
+    registry.set(runKey, "qv-64", file);
+    registry.set32(runKey, "qv-32", "\"" + file + "\" /start");
+    registry.set32(runKey, "qv-other32", "c:\\program files\\mail\\mail.exe");
+    registry.set32(runServicesKey, "qv-service32", file);
+    detected(file);
+    cleanRegistryFor("W32/Karvex.Trojan");
+    EXPECT_FALSE(MachineValues::has(runKey, "qv-64"));
+    EXPECT_FALSE(MachineValues::has32(runKey, "qv-32"));
+    EXPECT_FALSE(MachineValues::has32(runServicesKey, "qv-service32"));
+    EXPECT_TRUE(MachineValues::has32(runKey, "qv-other32"));
+    EXPECT_EQ(window.lines(), std::vector<std::string>(3, familyLine));
+}
+
+TEST_F(RegistryCleanBothViews, TheRememberedNameGoesFromBothViewsAsTwoRemovals) {
+    registry.set(runKey, "qv-remembered", "whatever");
+    registry.set32(runKey, "qv-remembered", "whatever");
+    registry.set32(uninstallKey, "qv-remembered", "whatever");
+    copyText(scanState.runValueName, sizeof scanState.runValueName, "qv-remembered");
+    cleanRegistryFor("W32/Karvex.Bds.Trojan");
+    EXPECT_FALSE(MachineValues::has(runKey, "qv-remembered"));
+    EXPECT_FALSE(MachineValues::has32(runKey, "qv-remembered"));
+    EXPECT_FALSE(MachineValues::has32(uninstallKey, "qv-remembered"));
+    EXPECT_EQ(window.lines(), std::vector<std::string>(3, "System Registry     W32/Karvex.Bds.Trojan removed"));
+}
+
+TEST_F(RegistryCleanBothViews, TheUninstallEntryOfThe32BitViewGoesWithItsOwnStartUpValueOnly) {
+    registry.set32(uninstallKey, "UninstallString", "C:\\WINDOWS\\uninstall.exe /x");
+    registry.set32(runKey, "SMrhcjg7j0e38v", "C:\\WINDOWS\\rhcjg7j0e38v.exe");
+    registry.set(runKey, "SMrhcjg7j0e38v", "C:\\WINDOWS\\rhcjg7j0e38v.exe");
+    EXPECT_TRUE(afterFileRemoved());
+    EXPECT_FALSE(MachineValues::has32(uninstallKey, "UninstallString"));
+    EXPECT_FALSE(MachineValues::has32(runKey, "SMrhcjg7j0e38v"));
+    EXPECT_TRUE(MachineValues::has(runKey, "SMrhcjg7j0e38v")) << "no uninstall entry in the 64-bit view";
+}
+
+// What a front end's record is told: where each value was, so that putting
+// it back puts it there.
+std::vector<std::string> journalledKeys;
+void recordValueRemoved(HKEY, const char* keyPath, const RegistryValueCopy& value) {
+    journalledKeys.push_back(std::string(keyPath) + " " + value.name);
+}
+void ignoreKeys(HKEY, const std::vector<RegistryKeyCopy>&) {}
+void ignoreFileLine(ResultLine, const char*, const char*) {}
+void ignoreRestartEntry(const char*, bool) {}
+const ChangeJournal valueRecorder = {recordValueRemoved, ignoreKeys, ignoreFileLine, ignoreRestartEntry};
+
+// The journal is told of each removal once, where the value was.
+std::vector<std::string> journalled(const std::function<void()>& clean) {
+    journalledKeys.clear();
+    changeJournal = &valueRecorder;
+    clean();
+    changeJournal = nullptr;
+    return journalledKeys;
+}
+
+TEST_F(RegistryCleanBothViews, AValueOfThe32BitViewIsJournalledUnderWow6432Node) {
+    const std::string file = folder.path("bad.exe");
+    registry.set(runKey, "qv-64", file);
+    registry.set32(runKey, "qv-32", file);
+    detected(file);
+    EXPECT_EQ(journalled([this] { cleanRun(); }),
+              (std::vector<std::string>{std::string(runKey) + " qv-64",
+                                        "Software\\Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run qv-32"}));
+}
+
+TEST_F(RegistryCleanOneView, EachValueIsRemovedOnceThoughBothViewsAreLookedIn) {
+    const std::string file = folder.path("bad.exe");
+    registry.set(runKey, "qv-once", file);
+    registry.set(runServicesKey, "qv-remembered", "whatever");
+    copyText(scanState.runValueName, sizeof scanState.runValueName, "qv-remembered");
+    detected(file);
+    EXPECT_EQ(journalled([] { cleanRegistryFor("W32/Karvex.Trojan"); }),
+              (std::vector<std::string>{std::string(runServicesKey) + " qv-remembered",
+                                        std::string(runKey) + " qv-once"}));
+    EXPECT_FALSE(MachineValues::has(runKey, "qv-once"));
+    EXPECT_FALSE(MachineValues::has(runServicesKey, "qv-remembered"));
+    EXPECT_EQ(window.lines(), std::vector<std::string>(2, familyLine));
 }
 
 // The hosts file of the running system, put back afterwards.

@@ -106,6 +106,33 @@ TEST_F(HiveClean, TheUninstallEntryAndTheFamilysOwnStartUpValueGoAfterADelete) {
     expectOnlyGone(software(), before, {line(uninstall), line(startUp)});
 }
 
+// The hive of a 64-bit system keeps its 32-bit programs' keys under
+// Wow6432Node, where the family's files, 32-bit programs, leave their traces.
+TEST_F(HiveClean, TheHivesWow6432NodeIsCleanedAsThe32BitView) {
+    const char* const run32 = "Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Run";
+    const char* const uninstall32 = "Wow6432Node\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\rhcjg7j0e38v";
+    const std::vector<HiveValue> family = {
+        {run32, "Karvex32", "C:\\WINDOWS\\SYSTEM32\\BAD.EXE", REG_SZ},
+        {runInHive, "Karvex64", "C:\\Windows\\System32\\bad.exe", REG_SZ},
+        {uninstall32, "UninstallString", "C:\\WINDOWS\\uninstall.exe /x", REG_SZ},
+        {run32, "SMrhcjg7j0e38v", "C:\\WINDOWS\\rhcjg7j0e38v.exe", REG_SZ},
+    };
+    std::vector<HiveValue> all = family;
+    all.push_back({run32, "Mail", "C:\\Program Files\\Mail\\mail.exe", REG_SZ});
+    // Without an uninstall entry beside it, the 64-bit view's stays.
+    all.push_back({runInHive, "SMrhcjg7j0e38v", "C:\\WINDOWS\\System32\\rhcjg7j0e38v.exe", REG_SZ});
+    makeSoftware(all);
+    const std::string before = hives::hiveDump(software());
+    load(sim::MachineHive::software, "config\\SOFTWARE");
+    detected(systemFolder() + "\\bad.exe");
+    cleanRegistryFor("W32/Karvex.Trojan");
+    EXPECT_EQ(window.lines().size(), 2u);
+    EXPECT_TRUE(afterFileRemoved());
+    std::vector<std::string> gone;
+    for (const HiveValue& value : family) gone.push_back(line(value));
+    expectOnlyGone(software(), before, gone);
+}
+
 class ServiceKeysInHive : public HiveClean, public ::testing::WithParamInterface<DWORD> {
 protected:
     static std::string set(unsigned number) { return number == 1 ? "ControlSet001" : "ControlSet002"; }
