@@ -152,4 +152,49 @@ else
     fail "report: no kept prefix ($(head -c 300 "$work/err"))"
 fi
 
+# --- both registry views of a 64-bit system -----------------------------------
+# The family's files are 32-bit programs: their start-up values land in the
+# 32-bit view (Software\Wow6432Node). Wine's own reg writes each value
+# through its view, as a 32-bit or a 64-bit program would.
+mkdir -p "$work/views"
+cp "$tree/samples/sample03.exe" "$work/views/kernel16.exe"
+"$run" --build-dir "$build_dir" --timeout 120 --keep --put "$work/views=views" -- "$windows_scan" --version \
+    >/dev/null 2>"$work/err"
+prefix=$(sed -n 's/^run.sh: kept prefix //p' "$work/err")
+if [ -n "$prefix" ] && [ -d "$prefix" ]; then
+    in_prefix() { (cd "$prefix/drive_c" && env WINEPREFIX="$prefix" WINEDEBUG=-all LC_ALL=C.UTF-8 \
+        WINEDLLOVERRIDES="mscoree,mshtml=" "$@"); }
+    run_key='HKLM\Software\Microsoft\Windows\CurrentVersion\Run'
+    run_key32='HKLM\Software\Wow6432Node\Microsoft\Windows\CurrentVersion\Run'
+    in_prefix wine reg add "$run_key" /v Kernel16 /d 'C:\views\kernel16.exe -boot' /f /reg:32 >/dev/null
+    in_prefix wine reg add "$run_key" /v Kernel64 /d '"C:\views\kernel16.exe"' /f /reg:64 >/dev/null
+    in_prefix wine reg add "$run_key" /v Mail /d 'C:\Program Files\Mail\mail.exe' /f /reg:32 >/dev/null
+    values() { in_prefix wine reg query "$@" 2>/dev/null | tr -d '\r' | awk 'NF >= 3 { print $1 }' | LC_ALL=C sort; }
+    expect_same "views: Wine keeps the 32-bit view under Wow6432Node" <(values "$run_key32" /reg:64) \
+        <<<$'Kernel16\nMail'
+    expect_no_grep "views: and the 64-bit view apart" '^Kernel16$' <(values "$run_key" /reg:64)
+    in_prefix timeout 120 wine 'C:\qv\quorvane-scan.exe' --quiet --report 'C:\r.json' --undo 'C:\u.reg' 'C:\views' \
+        >"$work/raw" 2>"$work/err"
+    expect_status "views: found, exit 1" 1 $?
+    tr -d '\r' <"$work/raw" >"$work/out"
+    expect_status "views: a result line per value removed" 2 "$(grep -c '^System Registry     W32/Karvex.Trojan removed$' "$work/out")"
+    expect_same "views: the 32-bit view keeps only the other program's value" <(values "$run_key" /reg:32) <<<"Mail"
+    expect_no_grep "views: the 64-bit view's value is gone" '^Kernel64$' <(values "$run_key" /reg:64)
+    expect_same "views: the report names each value's own key" <(python3 -c '
+import json, sys
+for a in json.load(open(sys.argv[1]))["actions"]:
+    if a["action"] == "registry value removed": print(a["key"], a["name"])' "$prefix/drive_c/r.json") <<'EOS'
+HKEY_LOCAL_MACHINE\SOFTWARE\Microsoft\Windows\CurrentVersion\Run Kernel64
+HKEY_LOCAL_MACHINE\SOFTWARE\Wow6432Node\Microsoft\Windows\CurrentVersion\Run Kernel16
+EOS
+    in_prefix wine regedit /S 'C:\u.reg' >/dev/null 2>&1
+    expect_same "views: the undo file puts each value back in its view" \
+        <(values "$run_key" /reg:32; values "$run_key" /reg:64) <<<$'Kernel16\nMail\nKernel64'
+    in_prefix wineserver -k 2>/dev/null
+    in_prefix wineserver -w 2>/dev/null
+    rm -rf "$prefix"
+else
+    fail "views: no kept prefix ($(head -c 300 "$work/err"))"
+fi
+
 summary
