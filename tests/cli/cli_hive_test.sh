@@ -473,6 +473,46 @@ for kind in truncated random garbage; do
     expect_grep "damaged ($kind): the scan ran to its end" '^Scanning completed$' "$work/err"
 done
 
+# --- the 32-bit view of a 64-bit system's SOFTWARE -----------------------------
+# A 64-bit Windows keeps its 32-bit programs' keys under Wow6432Node, where
+# the family's files, 32-bit programs, leave their start-up values.
+volume "$work/wow"
+config=$(config_of "$work/wow")
+cat >"$work/hivexsh.script" <<'EOS'
+cd \
+add Wow6432Node
+cd \Wow6432Node
+add Microsoft
+cd \Wow6432Node\Microsoft
+add Windows
+cd \Wow6432Node\Microsoft\Windows
+add CurrentVersion
+cd \Wow6432Node\Microsoft\Windows\CurrentVersion
+add Run
+cd \Wow6432Node\Microsoft\Windows\CurrentVersion\Run
+setval 2
+Kernel16
+string:C:\Windows\System32\kernel16.exe -boot
+Mail
+string:"C:\Program Files\Mail\mail.exe" -tray
+commit
+EOS
+hivexsh -w -f "$work/hivexsh.script" "$config/SOFTWARE"
+export_hive "$config/SOFTWARE" >"$work/software.before"
+scan_in "$scan" --quiet --yes --report "$work/wow.json" --undo "$work/wow.reg" "$work/wow"
+expect_status "Wow6432Node: found, exit 1" 1 $?
+expect_status "Wow6432Node: a result line for its value too" 7 "$(registry_lines)"
+expect_same "Wow6432Node: only the other program's value stays there" \
+    <(hivexget "$config/SOFTWARE" '\Wow6432Node\Microsoft\Windows\CurrentVersion\Run' | cut -d= -f1) <<<'"Mail"'
+expect_grep "Wow6432Node: the report names the value's own key" \
+    '"key": "HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run",' "$work/wow.json"
+awk '/^\[/ { keep = index($0, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\") == 1 } NR == 1 || keep' "$work/wow.reg" |
+    tr -d '\r' >"$work/wow.software.reg"
+hivexregedit --merge "$config/SOFTWARE" --prefix 'HKEY_LOCAL_MACHINE\SOFTWARE' "$work/wow.software.reg" \
+    2>"$work/merge.err" || fail "Wow6432Node: hivexregedit refuses the undo file: $(head -c 300 "$work/merge.err")"
+expect_same "Wow6432Node: the undo file puts the value back where it was" \
+    <(export_hive "$config/SOFTWARE") <"$work/software.before"
+
 # --- a hive that cannot be written --------------------------------------------
 volume "$work/readonly"
 config=$(config_of "$work/readonly")
