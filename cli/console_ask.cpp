@@ -7,6 +7,7 @@
 #include "console_report.h"
 #include "escape.h"
 #include "scan_state.h"
+#include "scan_target.h"
 #include "terminal.h"
 
 namespace {
@@ -32,17 +33,24 @@ bool askTerminal(const char* text, bool yesNo) {
 
 void setConsoleAnswers(Answers answers) { configuredAnswers = answers; }
 
+// Offline the questions are about a system that is not running (restart
+// it now?): none is asked, and each is answered No.
 int askUser(const char* text, const char* /*caption*/, unsigned style) {
     const bool yesNo = (style & buttonsMask) == MB_YESNO;
-    bool agreed = configuredAnswers == Answers::yes;
-    if (configuredAnswers == Answers::askOnTerminal) agreed = isTerminal(stdin) && askTerminal(text, yesNo);
+    bool agreed = configuredAnswers == Answers::yes && targetIsRunningSystem();
+    if (configuredAnswers == Answers::askOnTerminal && targetIsRunningSystem()) {
+        agreed = isTerminal(stdin) && askTerminal(text, yesNo);
+    }
     if (yesNo) return agreed ? IDYES : IDNO;
     return agreed ? IDOK : IDCANCEL;
 }
 
 // An unattended run must not wait for an OK: the notice goes to standard
 // error, its caption first (for "Could not kill process" the file's path).
+// Every notice is about the running system's processes and the program's
+// rights in it; offline nothing runs, and there is nothing to tell.
 void tellUser(const char* text, const char* caption) {
+    if (!targetIsRunningSystem()) return;
     clearProgress();
     std::fprintf(stderr, "quorvane-scan: %s: %s\n", escapeControlBytes(caption).c_str(),
                  escapeControlBytes(text).c_str());

@@ -10,6 +10,7 @@
 
 #include "escape.h"
 #include "not_scanned.h"
+#include "scan_journal.h"
 #include "scan_state.h"
 
 namespace {
@@ -93,6 +94,7 @@ void onInterrupt(int) { interruptRequested.store(1); }
 void onNotScanned(const char* path, const char* reason) {
     clearProgress();
     std::fprintf(stderr, "quorvane-scan: not scanned: %s: %s\n", escapeControlBytes(path).c_str(), reason);
+    journalNotScanned(path, reason);
 }
 
 } // namespace

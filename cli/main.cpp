@@ -23,6 +23,12 @@ constexpr int exitIncomplete = 2; // stopped early, or something could not be sc
 
 const char* const versionText = "quorvane-scan 1.0\n";
 const char* const restartNotice = "quorvane-scan: the Windows system must be restarted to finish the cleaning\n";
+const char* const volumeStartNotice =
+    "quorvane-scan: the cleaning finishes at the next start of the Windows on this volume\n";
+
+void tellRestartNeeded() {
+    std::fputs(targetIsRunningSystem() ? restartNotice : volumeStartNotice, stderr);
+}
 
 int usageError(const std::string& message) {
     std::fprintf(stderr, "quorvane-scan: %s\n", message.c_str());
@@ -45,9 +51,7 @@ void reportEnd() {
     // The engine queued a file it could not delete for the next start. This
     // program never restarts the machine it runs on when that machine is not
     // the one being cleaned; on Windows a Yes to the question has restarted it.
-    if (scanState.restartNeeded != 0) {
-        std::fputs(restartNotice, stderr);
-    }
+    if (scanState.restartNeeded != 0) tellRestartNeeded();
     reportNotScanned();
 }
 
@@ -74,9 +78,7 @@ void endProgram(UINT /*exitCode*/) {
     std::fputs("quorvane-scan: W32/Karvex.Trojan was found running; the drives were not scanned: "
                "run the scan again\n",
                stderr);
-    if (memoryRestartNeeded != 0 || scanState.restartNeeded != 0) {
-        std::fputs(restartNotice, stderr);
-    }
+    if (memoryRestartNeeded != 0 || scanState.restartNeeded != 0) tellRestartNeeded();
     reportNotScanned();
     std::fflush(stdout);
     std::exit(recorded ? status : exitIncomplete);

@@ -32,7 +32,9 @@ uint32_t numberValue(HKEY key, const char* name) {
     return number;
 }
 
-sim::VersionInfo ntVersion() {
+VolumeSystem adopted;
+
+NtVersionValues ntVersionValues() {
     NtVersionValues values;
     HKEY key;
     if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, currentVersionKey, 0, KEY_READ, &key) == ERROR_SUCCESS) {
@@ -43,7 +45,15 @@ sim::VersionInfo ntVersion() {
         values.minorVersionNumber = numberValue(key, "CurrentMinorVersionNumber");
         RegCloseKey(key);
     }
-    return ntVersionFrom(values);
+    return values;
+}
+
+// The version the engine is told, and the one the volume names.
+void adoptNtVersion() {
+    const NtVersionValues values = ntVersionValues();
+    const sim::VersionInfo told = ntVersionFrom(values);
+    sim::setVersion(told);
+    if (!realNtVersion(values, adopted.version)) adopted.version = told;
 }
 
 // The start of the file, up to the read limit; empty when it cannot be read.
@@ -76,8 +86,16 @@ void adoptVolumeSystem(const sim::WindowsInstallation& found) {
     sim::setWindowsFolder(found.windowsFolder);
     sim::setSystemFolder(found.systemFolder);
     sim::setTempFolder(found.tempFolder);
+    adopted.present = true;
     // The registry read here is the volume's when its SOFTWARE hive is
     // loaded; without it, the values are not there and the family's
     // usual answer stands.
-    sim::setVersion(found.family == sim::SystemFamily::nt ? ntVersion() : nineXVersion(found.systemFolder));
+    if (found.family == sim::SystemFamily::nt) {
+        adoptNtVersion();
+    } else {
+        adopted.version = nineXVersion(found.systemFolder);
+        sim::setVersion(adopted.version);
+    }
 }
+
+const VolumeSystem& volumeSystem() { return adopted; }

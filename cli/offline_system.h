@@ -13,4 +13,13 @@
 // changes when no installation was found.
 void adoptVolumeSystem(const sim::WindowsInstallation& found);
 
+// The installation adopted, as the volume itself names its version (for
+// the report: Windows 10 22H2 is 10.0.19045, although the engine is told
+// 6.2.9200 as on that system). present is false for a volume without one.
+struct VolumeSystem {
+    bool present = false;
+    sim::VersionInfo version{};
+};
+const VolumeSystem& volumeSystem();
+
 #endif // QUORVANE_CLI_OFFLINE_SYSTEM_H

@@ -31,6 +31,7 @@ struct Journal {
     UndoFile undo;
     Json volume = Json::array();
     Json actions = Json::array();
+    Json notScanned = Json::array();
     bool undoFailed = false;
 } journal;
 
@@ -142,10 +143,17 @@ void onFileLine(ResultLine line, const char* path, const char* detectionName) {
     if (!hosts && isGoing(line)) afterDetectedFile(path);
 }
 
+// Offline the queue is that of the Windows on the volume, which nothing runs
+// until that Windows starts: the user is told so, file by file.
 void onRestartEntry(const char* path, bool queued) {
     if (!queued) {
         clearProgress();
         std::fprintf(stderr, "quorvane-scan: %s: cannot be deleted now nor queued for the next start: it is still there\n",
+                     escapeControlBytes(path).c_str());
+    } else if (!targetIsRunningSystem()) {
+        clearProgress();
+        std::fprintf(stderr, "quorvane-scan: %s: cannot be deleted now: queued, it is deleted at the next start of "
+                             "the Windows on this volume\n",
                      escapeControlBytes(path).c_str());
     }
     journal.actions.push_back(Json{{"action", "restart entry"},
@@ -156,20 +164,19 @@ void onRestartEntry(const char* path, bool queued) {
 
 const ChangeJournal consoleJournal = {onValueRemoved, onKeyRemoved, onFileLine, onRestartEntry};
 
+// The system whose registry and queues the scan used; null for a volume
+// that holds no Windows installation.
 Json systemFound() {
-    OSVERSIONINFOA version{};
-    version.dwOSVersionInfoSize = sizeof version;
+    TargetVersion version;
+    if (!targetSystemVersion(version)) return nullptr;
     char folder[MAX_PATH] = {};
     const UINT length = GetWindowsDirectoryA(folder, sizeof folder);
     Json system{{"family", getWinVersionClass() == winVersion9x ? "9x" : "NT"},
                 {"windowsFolder", length > 0 && length < sizeof folder ? ansiToUtf8(folder) : std::string()}};
-    if (GetVersionExA(&version)) {
-        char number[64];
-        std::snprintf(number, sizeof number, "%lu.%lu.%lu", static_cast<unsigned long>(version.dwMajorVersion),
-                      static_cast<unsigned long>(version.dwMinorVersion),
-                      static_cast<unsigned long>(version.dwBuildNumber & 0xFFFF));
-        system["version"] = number;
-        system["servicePack"] = ansiToUtf8(version.szCSDVersion);
+    if (version.major != 0) {
+        system["version"] = std::to_string(version.major) + "." + std::to_string(version.minor) + "." +
+                            std::to_string(version.build);
+        system["servicePack"] = ansiToUtf8(version.servicePack.c_str());
     }
     system["registry"] = targetRegistryText();
     return system;
@@ -188,6 +195,7 @@ Json report(const ScanEnd& end) {
                 {"system", systemFound()},
                 {"actions", journal.actions},
                 {"statistics", statistics()},
+                {"notScanned", journal.notScanned},
                 {"closingWord", ansiToUtf8(scanState.detectedPath)},
                 {"drivesScanned", !end.programEnded},
                 {"restartNeeded", scanState.restartNeeded != 0},
@@ -230,6 +238,10 @@ bool startJournal(const ScanOptions& options, std::string& error) {
         journal.volume.push_back(
             Json{{"folder", options.folder.empty() ? std::string("every fixed drive") : ansiToUtf8(options.folder.c_str())}});
     return options.undoFile.empty() || journal.undo.open(options.undoFile, error);
+}
+
+void journalNotScanned(const char* path, const char* reason) {
+    if (!journal.reportPath.empty()) journal.notScanned.push_back(Json{{"path", ansiToUtf8(path)}, {"reason", reason}});
 }
 
 bool finishJournal(const ScanEnd& end) {

@@ -13,6 +13,9 @@
 // cannot be created.
 bool startJournal(const ScanOptions& options, std::string& error);
 
+// An item the scan could not look at, for the report's list of them.
+void journalNotScanned(const char* path, const char* reason);
+
 // How the scan ended, for the report.
 struct ScanEnd {
     int exitStatus;

@@ -26,4 +26,21 @@ void afterDetectedFile(const char* path);
 // Whose registry the scan cleans, in a few words for the report.
 const char* targetRegistryText();
 
+// Whether the scan runs on the system it cleans (Windows), or cleans a
+// volume whose system is not running (Linux): then no process runs that
+// could be ended, and no restart is for this program to offer.
+bool targetIsRunningSystem();
+
+// The version of the system the scan cleans, as that system names itself
+// (10.0.19045 for Windows 10 22H2), and its service pack.
+struct TargetVersion {
+    unsigned long major = 0;
+    unsigned long minor = 0;
+    unsigned long build = 0; // the low word: the 9x family keeps the version in the high one
+    std::string servicePack;
+};
+// False when the target holds no Windows installation. A system that does
+// not tell its version leaves it at zero.
+bool targetSystemVersion(TargetVersion& version);
+
 #endif // QUORVANE_CLI_SCAN_TARGET_H

@@ -19,6 +19,7 @@ namespace {
 
 // The drive an installation is looked for on, as the system starts from it.
 constexpr char systemDrive = 'C';
+constexpr unsigned long lowWord = 0xFFFF;
 
 bool checkFolder(const std::string& folder, std::string& error) {
     struct stat info {};
@@ -72,3 +73,13 @@ void afterDetectedFile(const char* path) {
 }
 
 const char* targetRegistryText() { return offlineRegistryText(); }
+
+bool targetIsRunningSystem() { return false; }
+
+bool targetSystemVersion(TargetVersion& version) {
+    const VolumeSystem& system = volumeSystem();
+    if (!system.present) return false;
+    version = TargetVersion{system.version.major, system.version.minor, system.version.build & lowWord,
+                            system.version.servicePack};
+    return true;
+}

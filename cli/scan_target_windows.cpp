@@ -82,3 +82,14 @@ bool finishScanTarget() { return true; }
 void afterDetectedFile(const char*) {}
 
 const char* targetRegistryText() { return "the running system's"; }
+
+bool targetIsRunningSystem() { return true; }
+
+bool targetSystemVersion(TargetVersion& version) {
+    OSVERSIONINFOA info{};
+    info.dwOSVersionInfoSize = sizeof info;
+    if (!GetVersionExA(&info)) return true; // there is one, of no known version
+    constexpr unsigned long lowWord = 0xFFFF;
+    version = TargetVersion{info.dwMajorVersion, info.dwMinorVersion, info.dwBuildNumber & lowWord, info.szCSDVersion};
+    return true;
+}

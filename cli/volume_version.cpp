@@ -79,14 +79,19 @@ bool isNineXRelease(uint32_t major, uint32_t minor) {
 
 } // namespace
 
-sim::VersionInfo ntVersionFrom(const NtVersionValues& values) {
+bool realNtVersion(const NtVersionValues& values, sim::VersionInfo& version) {
     uint32_t major = values.majorVersionNumber;
     uint32_t minor = values.minorVersionNumber == NtVersionValues::absent ? 0 : values.minorVersionNumber;
-    if (major == NtVersionValues::absent && !parseVersionText(values.currentVersion, major, minor))
-        return sim::versionPreset(sim::Release::windowsXp);
-    if (isAfterLastTold(major, minor)) return sim::versionPreset(sim::Release::windows10);
-    sim::VersionInfo version{VER_PLATFORM_WIN32_NT, major, minor, wholeNumberOr(values.currentBuildNumber, 0),
-                             values.csdVersion.substr(0, longestServicePack), servicePackNumber(values.csdVersion)};
+    if (major == NtVersionValues::absent && !parseVersionText(values.currentVersion, major, minor)) return false;
+    version = sim::VersionInfo{VER_PLATFORM_WIN32_NT, major, minor, wholeNumberOr(values.currentBuildNumber, 0),
+                               values.csdVersion.substr(0, longestServicePack), servicePackNumber(values.csdVersion)};
+    return true;
+}
+
+sim::VersionInfo ntVersionFrom(const NtVersionValues& values) {
+    sim::VersionInfo version;
+    if (!realNtVersion(values, version)) return sim::versionPreset(sim::Release::windowsXp);
+    if (isAfterLastTold(version.major, version.minor)) return sim::versionPreset(sim::Release::windows10);
     return version;
 }
 

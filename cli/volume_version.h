@@ -22,6 +22,10 @@ struct NtVersionValues {
     uint32_t minorVersionNumber = absent;
 };
 
+// The NT version those values describe, as the system itself names it
+// (Windows 10 22H2 is 10.0.19045); false when they say nothing usable.
+bool realNtVersion(const NtVersionValues& values, sim::VersionInfo& version);
+
 // The NT version those values describe; Windows XP when they say nothing
 // usable. A release after Windows 8 answers as Windows 8 (6.2, build
 // 9200), as it does to a program that does not declare it knows newer ones.

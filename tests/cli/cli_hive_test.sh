@@ -405,7 +405,12 @@ expect_grep "WINNT: its hosts file is the one checked" '^C:\\WINNT\\system32\\dr
     "$work/out"
 expect_same "WINNT: and it is gone" <(find "$work/winnt/WINNT/system32/drivers/etc" -type f) </dev/null
 expect_grep "WINNT: the locked file could not be removed" '^C:\\locked\\s.exe     W32/Karvex.* Unable to remove' "$work/out"
-expect_grep "WINNT: a restart is needed" '^quorvane-scan: the Windows system must be restarted' "$work/err"
+expect_grep "WINNT: the file is said to go at the volume's next start" \
+    '^quorvane-scan: C:\\locked\\s.exe: cannot be deleted now: queued, it is deleted at the next start of the Windows on this volume$' \
+    "$work/err"
+expect_grep "WINNT: and the cleaning to finish then" \
+    '^quorvane-scan: the cleaning finishes at the next start of the Windows on this volume$' "$work/err"
+expect_no_grep "WINNT: no restart of this system is asked for" 'must be restarted\|Restart now' "$work/err"
 expect_same "WINNT: the deletion is queued in the volume's SYSTEM hive" \
     <(hivexget "$work/winnt/WINNT/system32/config/SYSTEM" '\ControlSet001\Control\Session Manager' \
         PendingFileRenameOperations | head -n 1) <<<'\??\C:\locked\s.exe'
@@ -425,7 +430,7 @@ for case in "data:" "leftalone:--no-offline"; do
     expect_grep "$folder: the locked file could not be removed" '^C:\\locked\\s.exe     W32/Karvex.* Unable to remove' "$work/out"
     expect_grep "$folder: and is said to be still there" \
         '^quorvane-scan: C:\\locked\\s.exe: cannot be deleted now nor queued for the next start: it is still there$' "$work/err"
-    expect_no_grep "$folder: no restart is promised" 'must be restarted' "$work/err"
+    expect_no_grep "$folder: no restart is promised" 'must be restarted\|next start of the Windows' "$work/err"
     expect_same "$folder: the file keeps its read-only mark" <(stat -c %a "$work/$folder/locked/s.exe") <<<"444"
     chmod 755 "$work/$folder/locked"
 done
@@ -442,6 +447,48 @@ expect_grep "9x queue: the locked file could not be removed" '^C:\\locked\\s.exe
 expect_grep "9x queue: the deletion is in the volume's wininit.ini" '^NUL=C:\\locked\\s.exe$' \
     <(tr -d '\r' <"$work/me/Windows/wininit.ini" 2>/dev/null)
 chmod 755 "$work/me/locked"
+
+# --- a Windows 10 volume on a terminal, nobody's answers given ------------------
+# Offline nothing runs: no process is ended, no restart is asked for, and the
+# queued file is said to go at that Windows' next start. The report names
+# the volume's version as the volume does.
+volume "$work/win10"
+hivexsh -w -f <(cat <<'EOS'
+cd \Microsoft\Windows NT\CurrentVersion
+setval 3
+CurrentMajorVersionNumber
+dword:0x0a
+CurrentMinorVersionNumber
+dword:0x00
+CurrentBuildNumber
+string:19045
+commit
+EOS
+) "$(config_of "$work/win10")/SOFTWARE"
+locked_sample "$work/win10"
+own "$work/reports"
+if command -v script >/dev/null; then
+    "${unprivileged[@]}" script -qec "'$scan' --quiet --report '$work/reports/win10.json' '$work/win10'" /dev/null \
+        </dev/null >"$work/terminal" 2>&1
+    expect_status "Windows 10 on a terminal: found, exit 1" 1 $?
+    expect_no_grep "Windows 10 on a terminal: no process is ended" 'kill' "$work/terminal"
+    expect_no_grep "Windows 10 on a terminal: no restart is asked for" 'Restart now\|\[y/N\]' "$work/terminal"
+    expect_grep "Windows 10 on a terminal: the file goes at the volume's next start" \
+        'locked.s.exe: cannot be deleted now: queued, it is deleted at the next start' "$work/terminal"
+else
+    scan_in "${unprivileged[@]}" "$scan" --quiet --report "$work/reports/win10.json" "$work/win10"
+fi
+expect_same "Windows 10: the report names the volume's own version" <(python3 -c '
+import json, sys
+print(json.load(open(sys.argv[1]))["system"]["version"])' "$work/reports/win10.json") <<<"10.0.19045"
+chmod 755 "$work/win10/locked"
+mkdir -p "$work/bare"
+cp "$work/samples/sample06.exe" "$work/bare/s.exe"
+scan_in "$scan" --quiet --yes --report "$work/reports/bare.json" "$work/bare"
+expect_status "bare volume: found, exit 1" 1 $?
+expect_same "bare volume: the report's system is null" <(python3 -c '
+import json, sys
+print(json.load(open(sys.argv[1]))["system"])' "$work/reports/bare.json") <<<"None"
 
 # --- a damaged hive -----------------------------------------------------------
 damage() { # KIND FILE: truncated, random or garbage (a valid header over garbage)

@@ -177,8 +177,17 @@ mkdir -p "$work/locked/shut" "$work/locked/open"
 touch "$work/locked/open/a.txt" "$work/locked/secret.exe"
 own "$work/locked"
 chmod 000 "$work/locked/shut" "$work/locked/secret.exe"
-"${unprivileged[@]}" "$scan" --quiet "$work/locked" >"$work/out" 2>"$work/err"
+mkdir -p "$work/reports"
+own "$work/reports"
+"${unprivileged[@]}" "$scan" --quiet --report "$work/reports/locked.json" "$work/locked" >"$work/out" 2>"$work/err"
 expect_status "unreadable: exit 2" 2 $?
+expect_same "unreadable: the report lists each item not scanned, with its reason" <(python3 -c '
+import json, sys
+for item in json.load(open(sys.argv[1]))["notScanned"]:
+    print(item["path"], item["reason"], sep=": ")' "$work/reports/locked.json" | LC_ALL=C sort) <<'EOS'
+C:\secret.exe: cannot be opened
+C:\shut: folder cannot be listed
+EOS
 expect_grep "unreadable: the file is named" '^quorvane-scan: not scanned: C:\\secret.exe: cannot be opened$' "$work/err"
 expect_grep "unreadable: the folder is named" '^quorvane-scan: not scanned: C:\\shut: folder cannot be listed$' "$work/err"
 expect_grep "unreadable: the rest is scanned" "scanned		:  2$" "$work/out"
