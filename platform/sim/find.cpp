@@ -56,12 +56,16 @@ WIN32_FIND_DATAA entryFor(const std::string& name, const std::string& host, cons
 bool isListed(const ListRequest& request, const ListedItem& item) {
     const std::string& shown = item.shown;
     const auto host = [&request, &item] { return request.folder + "/" + item.name; };
+    if (item.entry.alias) return false; // what it leads to is listed where it lies
     switch (item.entry.kind) {
     case EntryKind::linkOut:
         reportPassedOver(host(), request.windowsFolder + shown, reasonLinkOut);
         return false;
     case EntryKind::linkNowhere:
         reportPassedOver(host(), request.windowsFolder + shown, reasonLinkNowhere);
+        return false;
+    case EntryKind::storedAway:
+        reportPassedOver(host(), request.windowsFolder + shown, reasonStoredAway);
         return false;
     case EntryKind::file:
     case EntryKind::folder:

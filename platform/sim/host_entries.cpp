@@ -4,8 +4,14 @@
 //
 // A link is followed only when what it leads to lies inside one of the
 // mapped drives, so that nothing outside the folders the machine was given
-// can be reached through it.
+// can be reached through it. Such a link (a junction of the volume, say
+// "Documents and Settings" to C:\Users) is an alias of a place the walk
+// reaches anyway: listings leave it out, so that every file is seen once,
+// under its own path. Where the mount gives an entry's reparse data, that
+// tells a junction to another drive letter, and content stored in a form
+// the mount cannot give, from what the host's link alone would say.
 #include <dirent.h>
+#include <errno.h>
 #include <limits.h>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -15,6 +21,7 @@
 #include <cstring>
 #include <memory>
 
+#include "reparse_point.h"
 #include "sim_state.h"
 
 namespace sim {
@@ -49,8 +56,20 @@ EntryKind kindOf(mode_t mode) {
     return EntryKind::other;
 }
 
-// A link: what it leads to, if that lies inside the drives.
-HostEntry examineLink(const std::string& host) {
+bool isMappedLetter(char letter) {
+    return letter >= 'A' && letter <= 'Z' && !machine().drives[letter - 'A'].hostRoot.empty();
+}
+
+HostEntry entryOfKind(EntryKind kind, bool alias = false) {
+    HostEntry entry;
+    entry.kind = kind;
+    entry.alias = alias;
+    return entry;
+}
+
+// A link as the host resolves it: what it leads to, if that lies inside
+// the drives, where it is an alias.
+HostEntry followHostLink(const std::string& host) {
     HostEntry entry;
     const std::string target = realHostPath(host);
     if (target.empty() || stat(target.c_str(), &entry.info) != 0) {
@@ -59,8 +78,51 @@ HostEntry examineLink(const std::string& host) {
         entry.kind = EntryKind::linkOut;
     } else {
         entry.kind = kindOf(entry.info.st_mode);
+        entry.alias = true;
     }
     return entry;
+}
+
+// A link, by its reparse data first where the mount gives it: a junction
+// to a drive letter that is not one of the drives leads out of them,
+// whatever the mount made of it; one to a letter that is leads to a place
+// walked on that drive, so it stays a quiet alias even where the mount
+// cannot follow it (ntfs-3g points it into a folder of its own that does
+// not exist). Only the host's resolution is ever followed.
+HostEntry examineLink(const std::string& host) {
+    const ReparsePoint point = readReparsePoint(host);
+    switch (point.kind) {
+    case ReparseKind::storedAway:
+        return entryOfKind(EntryKind::storedAway);
+    case ReparseKind::linkElsewhere:
+        return entryOfKind(EntryKind::linkOut);
+    case ReparseKind::linkToDrive:
+        if (!isMappedLetter(point.driveLetter)) return entryOfKind(EntryKind::linkOut);
+        break;
+    default:
+        break;
+    }
+    HostEntry entry = followHostLink(host);
+    if (point.kind == ReparseKind::linkToDrive) entry.alias = true;
+    return entry;
+}
+
+// An entry the host lists but cannot look at (ntfs-3g so shows a reparse
+// point it cannot make sense of): a link by its reparse data, else content
+// the host cannot give.
+HostEntry examineUnshowable(const std::string& host) {
+    const ReparsePoint point = readReparsePoint(host);
+    switch (point.kind) {
+    case ReparseKind::linkToDrive:
+        return isMappedLetter(point.driveLetter) ? entryOfKind(EntryKind::linkNowhere, true)
+                                                 : entryOfKind(EntryKind::linkOut);
+    case ReparseKind::linkElsewhere:
+        return entryOfKind(EntryKind::linkOut);
+    case ReparseKind::linkRelative:
+        return entryOfKind(EntryKind::linkNowhere);
+    default:
+        return entryOfKind(EntryKind::storedAway);
+    }
 }
 
 } // namespace
@@ -72,7 +134,8 @@ std::string realHostPath(const std::string& host) {
 
 HostEntry examineEntry(const std::string& host) {
     HostEntry entry;
-    if (lstat(host.c_str(), &entry.info) != 0) return entry;
+    // An entry that is there but cannot be looked at fails with EIO.
+    if (lstat(host.c_str(), &entry.info) != 0) return errno == EIO ? examineUnshowable(host) : entry;
     if (S_ISLNK(entry.info.st_mode)) return examineLink(host);
     entry.kind = kindOf(entry.info.st_mode);
     return entry;
@@ -123,7 +186,11 @@ HostEntry examineListed(int folderFd, const std::string& hostFolder, const std::
         return entry;
     }
     ++machine().fileCalls.entryLooks;
-    if (fstatat(folderFd, name.c_str(), &entry.info, AT_SYMLINK_NOFOLLOW) != 0) return entry;
+    // The listing says it is there: one gone since is missing, one that
+    // cannot be looked at is named.
+    if (fstatat(folderFd, name.c_str(), &entry.info, AT_SYMLINK_NOFOLLOW) != 0) {
+        return errno == ENOENT ? entry : examineUnshowable(hostFolder + "/" + name);
+    }
     if (S_ISLNK(entry.info.st_mode)) return examineLink(hostFolder + "/" + name);
     entry.kind = kindOf(entry.info.st_mode);
     return entry;

@@ -7,6 +7,7 @@ namespace sim {
 const char* const reasonLinkOut = "link leads out of the drives";
 const char* const reasonLinkNowhere = "link leads nowhere";
 const char* const reasonNameTooLong = "name too long";
+const char* const reasonStoredAway = "stored in a form this system cannot read";
 
 void setPassedOverHandler(PassedOverHandler handler) { machine().passedOverHandler = handler; }
 

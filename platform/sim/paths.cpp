@@ -96,7 +96,8 @@ Lookup lookUp(const std::string& folder, const std::string& part, FoldersRead& r
 }
 
 bool isFollowable(const HostEntry& entry) {
-    return entry.kind != EntryKind::linkOut && entry.kind != EntryKind::linkNowhere;
+    return entry.kind != EntryKind::linkOut && entry.kind != EntryKind::linkNowhere &&
+           entry.kind != EntryKind::storedAway;
 }
 
 std::vector<std::string> splitComponents(const std::string& rest) {

@@ -218,12 +218,16 @@ enum class EntryKind {
     other,       // a pipe, socket or device: no Windows counterpart
     linkOut,     // a link leading out of every drive
     linkNowhere, // a link to nothing, or round in a loop
+    storedAway,  // on the disk, but its content is in a form the host cannot give
 };
 
 struct HostEntry {
     EntryKind kind = EntryKind::missing;
     struct stat info {}; // of the entry, or of what a followed link leads to
     bool looked = true;  // info holds the host's answer; a listed file's is not asked for
+    // A link or junction to a place on one of the drives: that place is
+    // walked under its own path, so a listing leaves the alias out, quietly.
+    bool alias = false;
 };
 
 // Looks at one host path without following a link blindly.
@@ -283,6 +287,7 @@ bool readFolder(const std::string& folder, std::vector<std::string>& names);
 extern const char* const reasonLinkOut;
 extern const char* const reasonLinkNowhere;
 extern const char* const reasonNameTooLong;
+extern const char* const reasonStoredAway;
 
 // Tells the passed-over handler, once per host path.
 void reportPassedOver(const std::string& host, const std::string& windowsPath, const char* reason);

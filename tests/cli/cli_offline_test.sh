@@ -63,22 +63,32 @@ expect_grep "page file: both files scanned" "scanned		:  2$" "$work/out"
 expect_no_grep "page file: nothing named as not scanned" "not scanned" "$work/err"
 
 # --- links inside the drives --------------------------------------------------
+# Aliases of places the scan reaches anyway: each file is seen once, under
+# its own path, and no link is named.
 mkdir -p "$work/inner/real" "$work/inner/second"
 sample 05 "$work/inner/real/s.exe"
 ln -s real "$work/inner/alias"
+ln -s real/s.exe "$work/inner/alias.exe"
 ln -s .. "$work/inner/real/up"
 ln -s "$work/inner/real" "$work/inner/second/across"
 "$scan" --quiet --choice leave "$work/inner" >"$work/out" 2>"$work/err"
 expect_status "links inside: found, exit 1" 1 $?
-expect_status "links inside: each way in is walked once" 3 "$(grep -c 's.exe     W32/Karvex' "$work/out")"
-expect_grep "links inside: through the link" '^C:\\alias\\s.exe     ' "$work/out"
-expect_grep "links inside: through an absolute link" '^C:\\second\\across\\s.exe     ' "$work/out"
+expect_status "links inside: the file is detected once" 1 "$(grep -c 's.exe     W32/Karvex' "$work/out")"
+expect_grep "links inside: under its own path" '^C:\\real\\s.exe     ' "$work/out"
+expect_grep "links inside: one file scanned" "scanned		:  1$" "$work/out"
 expect_same "links inside: no complaint" "$work/err" <<<"Scanning completed"
 mkdir -p "$work/other"
 ln -s "$work/other" "$work/inner/to-d"
 sample 06 "$work/other/d.exe"
 "$scan" --quiet --choice leave "$work/inner" --drive "D=$work/other" >"$work/out" 2>"$work/err"
-expect_grep "a link into another given drive is followed" '^C:\\to-d\\d.exe     ' "$work/out"
+expect_grep "a link into another given drive: the file is found on that drive" '^D:\\d.exe     ' "$work/out"
+expect_no_grep "a link into another given drive is not walked" '^C:\\to-d' "$work/out"
+expect_same "a link into another given drive: no complaint" "$work/err" <<<"Scanning completed"
+"$scan" --quiet --yes "$work/inner" --drive "D=$work/other" >"$work/out" 2>"$work/err"
+expect_status "links inside, deleting: found, exit 1" 1 $?
+expect_same "links inside, deleting: each file deleted once" <(grep -c ' removed$' "$work/out") <<<"2"
+expect_same "links inside, deleting: the files are gone, the links stay" \
+    <(ls "$work/inner/real/s.exe" "$work/other/d.exe" 2>/dev/null; find "$work/inner" -type l | wc -l) <<<"5"
 rm "$work/inner/to-d"
 
 # --- names a Windows disk can hold and Win32 cannot ---------------------------

@@ -1,14 +1,17 @@
 // Symbolic links on a host disk: followed only where they stay inside the
-// folders given as drives.
+// folders given as drives, and there aliases of places listed under their
+// own paths, which listings leave out.
 #include <gtest/gtest.h>
 
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "engine_test.h"
+#include "folder_walk.h"
 #include "host_tree.h"
 #include "machine.h"
 
@@ -35,15 +38,18 @@ protected:
     std::string links(const std::string& rest = "") const { return folder.path("links") + "\\" + rest; }
 };
 
-TEST_F(SimLinks, ALinkInsideTheDriveIsListedEnteredAndDeletedItself) {
+TEST_F(SimLinks, ALinkInsideTheDriveIsLeftOutOfListingsQuietlyButReachableByPath) {
     link("../real/inside.txt", "file");
     link("../real/pipe", "pipe");
+    PassedOverRecord record;
     WIN32_FIND_DATAA found;
     HANDLE listing = FindFirstFileA(links("in").c_str(), &found);
     ASSERT_NE(listing, INVALID_HANDLE_VALUE);
     FindClose(listing);
     EXPECT_TRUE(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
-    EXPECT_EQ(listNames(links("*")), (std::vector<std::string>{".", "..", "file", "in"}));
+    EXPECT_EQ(listNames(links("*")), (std::vector<std::string>{".", ".."}));
+    EXPECT_EQ(listNames(links("*.*")), (std::vector<std::string>{".", ".."}));
+    EXPECT_TRUE(record.items().empty());
     EXPECT_EQ(listNames(links("in\\*")), (std::vector<std::string>{".", "..", "inside.txt"}));
     EXPECT_EQ(contentThrough(links("in\\inside.txt")), "inside");
     EXPECT_EQ(contentThrough(links("file")), "inside");
@@ -65,8 +71,8 @@ TEST_F(SimLinks, ALinkOutOfTheDrivesIsReportedOnceAndNeverFollowed) {
     link("/", "root");
     link(sibling.path(), "sibling");
     PassedOverRecord record;
-    EXPECT_EQ(listNames(links("*")), (std::vector<std::string>{".", "..", "in"}));
-    EXPECT_EQ(listNames(links("*.*")), (std::vector<std::string>{".", "..", "in"}));
+    EXPECT_EQ(listNames(links("*")), (std::vector<std::string>{".", ".."}));
+    EXPECT_EQ(listNames(links("*.*")), (std::vector<std::string>{".", ".."}));
     const char* const reason = "link leads out of the drives";
     EXPECT_EQ(record.items(), (std::vector<PassedOverRecord::Item>{{links("out"), reason},
                                                                      {links("outfile"), reason},
@@ -115,20 +121,43 @@ TEST_F(SimLinks, AListedFolderMovedAwayIsResolvedAgain) {
     EXPECT_EQ(contentThrough(folder.path("real\\inside.txt")), "new");
 }
 
-TEST_F(SimLinks, ALinkToAnotherDriveIsFollowed) {
+TEST_F(SimLinks, ALinkToAnotherDriveIsAnAliasOfThatDrivesPlace) {
     OutsideFolder other;
     std::ofstream(other.path() + "/there.txt") << "there";
     link(other.path(), "other");
+    link(other.path() + "/there.txt", "otherfile");
     ASSERT_TRUE(sim::mapDrive('D', other.path()));
-    EXPECT_EQ(listNames(links("*")), (std::vector<std::string>{".", "..", "in", "other"}));
+    PassedOverRecord record;
+    EXPECT_EQ(listNames(links("*")), (std::vector<std::string>{".", ".."}));
+    EXPECT_TRUE(record.items().empty());
+    EXPECT_EQ(listNames("D:\\*"), (std::vector<std::string>{"there.txt"}));
     EXPECT_EQ(contentThrough(links("other\\there.txt")), "there");
+    EXPECT_EQ(contentThrough(links("otherfile")), "there");
+}
+
+// The walk meets each file once, under its own path, however many links
+// and junctions lead to it; a link back up the tree adds nothing either.
+TEST_F(SimLinks, AWalkSeesEveryFileOnceUnderItsOwnPath) {
+    link("../real", "again");
+    link("../real/inside.txt", "file");
+    link("..", "up");
+    fs::create_directory_symlink("../links", folder.hostPath("real/back"));
+    PassedOverRecord record;
+    const std::string pattern = folder.path() + "\\*.*";
+    EXPECT_EQ(walkFolder(pattern.c_str()), 1);
+    const std::vector<std::string> statuses = window.statuses();
+    EXPECT_EQ(std::count(statuses.begin(), statuses.end(), folder.path("real\\inside.txt")), 1);
+    for (const std::string& status : statuses) {
+        EXPECT_TRUE(status.find("inside.txt") == std::string::npos || status == folder.path("real\\inside.txt"));
+    }
+    EXPECT_TRUE(record.items().empty());
 }
 
 TEST_F(SimLinks, ALinkToNothingIsReportedAsLeadingNowhere) {
     link("missing", "gone");
     link("loop", "loop");
     PassedOverRecord record;
-    EXPECT_EQ(listNames(links("*")), (std::vector<std::string>{".", "..", "in"}));
+    EXPECT_EQ(listNames(links("*")), (std::vector<std::string>{".", ".."}));
     const char* const reason = "link leads nowhere";
     EXPECT_EQ(record.items(),
               (std::vector<PassedOverRecord::Item>{{links("gone"), reason}, {links("loop"), reason}}));

@@ -100,10 +100,10 @@ TEST_F(SimListing, OnlyLinksAreLookedAtOneByOne) {
         entries.emplace_back(found.cFileName, (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0);
     } while (FindNextFileA(listing, &found));
     FindClose(listing);
+    // The two links, looked at to be known as aliases inside the drive, are left out.
     EXPECT_EQ(sim::fileCallCounts().entryLooks - before, 2u);
     EXPECT_EQ(entries, (std::vector<std::pair<std::string, bool>>{
-                           {".", true}, {"..", true}, {"a.txt", false}, {"b.exe", false},
-                           {"link.txt", false}, {"linked", true}, {"sub", true}}));
+                           {".", true}, {"..", true}, {"a.txt", false}, {"b.exe", false}, {"sub", true}}));
 }
 
 // Another folder read in between does not make the first one's reading stale
