@@ -8,6 +8,7 @@
 
 #include "disposal.h"
 #include "file_read.h"
+#include "linked_files.h"
 #include "not_scanned.h"
 #include "pe_view.h"
 #include "registry_clean.h"
@@ -102,13 +103,18 @@ int disposeWithoutMatching(const char* checkerName, const char* path) {
 
 // The matching record of the open file of this length, or noRecord. A
 // length that no record's size test passes is enough to rule the file out,
-// unread.
+// unread. A file of several names read in full and found clean under one
+// is not read again under the others (see linked_files.h).
 int matchOpenFile(int fd, long length) {
     currentFileSize = static_cast<int32_t>(length);
     if (!someRecordFits(currentFileSize)) return noRecord;
+    const LinkedFile linked = linkedFileOf(fd);
+    if (wasFoundClean(linked)) return noRecord;
     HeaderBlock file;
-    if (!readHeaderBlock(fd, length, file) || !readFileHeader(file) || !readSectionTable(file)) return noRecord;
-    return matchRecord(file);
+    int record = noRecord;
+    if (readHeaderBlock(fd, length, file) && readFileHeader(file) && readSectionTable(file)) record = matchRecord(file);
+    if (record == noRecord && !readErrorSeen()) noteFoundClean(linked);
+    return record;
 }
 
 // The matching record of the file at path, or noRecord. Leaves currentFile

@@ -220,6 +220,27 @@ intptr_t _get_osfhandle(int fd) {
     return static_cast<intptr_t>(crtHandleMark | static_cast<uintptr_t>(fd));
 }
 
+namespace sim {
+
+// A deferred file answers with what was looked at when it was opened (its
+// length, its identity and its count of names), costing the host nothing.
+bool crtDescriptorFacts(HANDLE file, struct stat& facts) {
+    const uintptr_t value = reinterpret_cast<uintptr_t>(file);
+    if (!(value & crtHandleMark)) return false;
+    const int fd = static_cast<int>(value & ~crtHandleMark);
+    Machine& m = machine();
+    if (const struct stat* looked = m.deferredFiles.looked(fd)) {
+        facts = *looked;
+        return true;
+    }
+    const int host = m.deferredFiles.hostDescriptor(fd);
+    return host >= 0 && fstat(host, &facts) == 0;
+}
+
+bool isCrtHandle(HANDLE file) { return (reinterpret_cast<uintptr_t>(file) & crtHandleMark) != 0; }
+
+} // namespace sim
+
 // The whole length of a descriptor's file, in two halves; a handle of
 // CreateFileA answers with the length it saw when it was made.
 DWORD GetFileSize(HANDLE file, LPDWORD sizeHigh) {

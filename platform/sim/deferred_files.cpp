@@ -68,8 +68,14 @@ int DeferredFiles::add(std::shared_ptr<const HostDescriptor> folder, const char*
     file.name = name;
     file.device = info.st_dev;
     file.inode = info.st_ino;
+    file.looked = info;
     files_.push_back(std::move(file));
     return descriptor;
+}
+
+const struct stat* DeferredFiles::looked(int descriptor) {
+    const DeferredFile* file = find(descriptor);
+    return file != nullptr ? &file->looked : nullptr;
 }
 
 int DeferredFiles::hostDescriptor(int descriptor) {

@@ -25,6 +25,7 @@ struct DeferredFile {
     std::string name; // in that folder
     dev_t device = 0; // what was looked at
     ino_t inode = 0;
+    struct stat looked {}; // all of that look, for the handle's facts
     HostDescriptor opened; // once its content was asked for
 };
 
@@ -39,6 +40,8 @@ public:
     int hostDescriptor(int descriptor);
     // False when `descriptor` is not a deferred one.
     bool close(int descriptor);
+    // The facts the file was opened with; null when `descriptor` is not a deferred one.
+    const struct stat* looked(int descriptor);
 
 private:
     DeferredFile* find(int descriptor);

@@ -53,7 +53,15 @@ HANDLE CreateFileA(LPCSTR fileName, DWORD /*desiredAccess*/, DWORD /*shareMode*/
     return reinterpret_cast<HANDLE>(handle);
 }
 
+// A C runtime descriptor's handle (of _get_osfhandle) is answered from
+// the descriptor's file, as the system answers for the handle behind it.
 BOOL GetFileInformationByHandle(HANDLE file, BY_HANDLE_FILE_INFORMATION* info) {
+    if (sim::isCrtHandle(file)) {
+        struct stat facts {};
+        if (info == nullptr || !sim::crtDescriptorFacts(file, facts)) return failWith(ERROR_INVALID_HANDLE);
+        *info = objectFor(std::string(), facts).info;
+        return TRUE;
+    }
     const auto& objects = sim::machine().objects;
     const auto it = objects.find(reinterpret_cast<uintptr_t>(file));
     if (it == objects.end() || info == nullptr) return failWith(ERROR_INVALID_HANDLE);

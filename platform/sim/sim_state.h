@@ -245,6 +245,11 @@ constexpr int hostReadFlags = O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
 // folder is closed again at once. -1 when nothing fit to read was opened.
 int openHost(const std::string& host, struct stat& info);
 
+// Whether a handle is a C runtime descriptor's (of _get_osfhandle), and
+// the facts of its file: false when it is not one or is not open.
+bool isCrtHandle(HANDLE file);
+bool crtDescriptorFacts(HANDLE file, struct stat& facts);
+
 // True when what an open host descriptor leads to lies inside a drive,
 // whatever links were swapped in on the way while it was being opened.
 bool isOpenedInsideDrives(int fd);

@@ -91,6 +91,26 @@ expect_same "links inside, deleting: the files are gone, the links stay" \
     <(ls "$work/inner/real/s.exe" "$work/other/d.exe" 2>/dev/null; find "$work/inner" -type l | wc -l) <<<"5"
 rm "$work/inner/to-d"
 
+# --- hard links ----------------------------------------------------------------
+# One file under two names: every name of a detected file goes, since one
+# name left would keep its content on the disk.
+mkdir -p "$work/hard/a" "$work/hard/b"
+sample 07 "$work/hard/a/one.exe"
+ln "$work/hard/a/one.exe" "$work/hard/b/two.exe"
+printf 'MZ, but clean' >"$work/hard/clean.exe"
+ln "$work/hard/clean.exe" "$work/hard/b/clean-too.exe"
+"$scan" --quiet --yes "$work/hard" >"$work/out" 2>"$work/err"
+expect_status "hard links: found, exit 1" 1 $?
+expect_grep "hard links: the first name is deleted" '^C:\\a\\one.exe     .* removed$' "$work/out"
+expect_grep "hard links: the second name is deleted" '^C:\\b\\two.exe     .* removed$' "$work/out"
+expect_same "hard links: only the clean file's names are left" <(cd "$work/hard" && find . -type f | sort) <<'EOS'
+./b/clean-too.exe
+./clean.exe
+EOS
+"$scan" --quiet "$work/hard" >"$work/out" 2>"$work/err"
+expect_status "hard links: a second scan finds nothing" 0 $?
+expect_grep "hard links: both names of the clean file are counted" "scanned		:  2$" "$work/out"
+
 # --- names a Windows disk can hold and Win32 cannot ---------------------------
 # host name, and the name the scan shows and acts on
 awkward_names=(
