@@ -104,7 +104,7 @@ int main(int argc, char** argv) {
     setConsoleAnswers(options.answers);
     scanState.resultList = createReportWindow(!options.quiet && isTerminal(stderr));
     if (scanState.resultList == nullptr) return usageError("cannot create the report window");
-    scanState.userChoice = options.choice;
+    scanState.userChoice = targetLeftUnchanged() ? choiceLeave : options.choice;
     catchInterrupt();
 
     runScan();

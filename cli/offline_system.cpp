@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "registry_ops.h"
+#include "volume_environment.h"
 #include "volume_version.h"
 #include "win32api.h"
 
@@ -53,7 +54,8 @@ void adoptNtVersion() {
     const NtVersionValues values = ntVersionValues();
     const sim::VersionInfo told = ntVersionFrom(values);
     sim::setVersion(told);
-    if (!realNtVersion(values, adopted.version)) adopted.version = told;
+    // Without the volume's SOFTWARE hive its version is not known.
+    if (!realNtVersion(values, adopted.version)) adopted.version = sim::VersionInfo{};
 }
 
 // The start of the file, up to the read limit; empty when it cannot be read.
@@ -92,6 +94,7 @@ void adoptVolumeSystem(const sim::WindowsInstallation& found) {
     // usual answer stands.
     if (found.family == sim::SystemFamily::nt) {
         adoptNtVersion();
+        adoptVolumeEnvironment();
     } else {
         adopted.version = nineXVersion(found.systemFolder);
         sim::setVersion(adopted.version);

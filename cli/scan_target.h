@@ -31,6 +31,11 @@ const char* targetRegistryText();
 // could be ended, and no restart is for this program to offer.
 bool targetIsRunningSystem();
 
+// Whether the target may not be changed at all (an offline volume mounted
+// read-only, or whose Windows is hibernated): every detected file is then
+// left as --choice leave leaves it, and the registry is not touched.
+bool targetLeftUnchanged();
+
 // The version of the system the scan cleans, as that system names itself
 // (10.0.19045 for Windows 10 22H2), and its service pack.
 struct TargetVersion {

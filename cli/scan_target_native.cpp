@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 #include "machine.h"
@@ -14,6 +15,7 @@
 #include "scan_state.h"
 #include "scan_target.h"
 #include "text_util.h"
+#include "volume_state.h"
 
 namespace {
 
@@ -40,9 +42,33 @@ bool checkFolder(const std::string& folder, std::string& error) {
     return true;
 }
 
+bool volumeLeftUnchanged = false;
+
+// Said once, before the walk: why nothing is changed, and what to do.
+void tellWhyUnchanged(VolumeState state, const std::string& folder) {
+    if (state == VolumeState::readOnly) {
+        std::fprintf(stderr, "quorvane-scan: %s: mounted read-only: nothing can be removed; mount it read-write\n",
+                     folder.c_str());
+    } else if (state == VolumeState::hibernated) {
+        std::fprintf(stderr,
+                     "quorvane-scan: %s: the Windows on this volume is hibernated (a Fast Startup shut-down is "
+                     "one): what is changed now is lost or clashes when it resumes, so nothing is changed; start "
+                     "that Windows and shut it down fully (hold Shift while choosing Shut down, or run "
+                     "shutdown /s /t 0), then scan again\n",
+                     folder.c_str());
+    }
+}
+
 } // namespace
 
-bool prepareScanTarget(const ScanOptions& options, std::string& error) {
+bool prepareScanTarget(const ScanOptions& given, std::string& error) {
+    std::string folder;
+    const VolumeState state = volumeStateOf(given.drives, folder);
+    volumeLeftUnchanged = state != VolumeState::changeable;
+    tellWhyUnchanged(state, folder);
+    // A volume that may not change has its registry left as it is.
+    ScanOptions options = given;
+    if (volumeLeftUnchanged) options.offline = OfflineRegistry::off;
     for (const DriveFolder& drive : options.drives) {
         if (!checkFolder(drive.folder, error)) return false;
     }
@@ -75,6 +101,8 @@ void afterDetectedFile(const char* path) {
 const char* targetRegistryText() { return offlineRegistryText(); }
 
 bool targetIsRunningSystem() { return false; }
+
+bool targetLeftUnchanged() { return volumeLeftUnchanged; }
 
 bool targetSystemVersion(TargetVersion& version) {
     const VolumeSystem& system = volumeSystem();

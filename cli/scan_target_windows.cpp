@@ -85,6 +85,8 @@ const char* targetRegistryText() { return "the running system's"; }
 
 bool targetIsRunningSystem() { return true; }
 
+bool targetLeftUnchanged() { return false; }
+
 bool targetSystemVersion(TargetVersion& version) {
     OSVERSIONINFOA info{};
     info.dwOSVersionInfoSize = sizeof info;

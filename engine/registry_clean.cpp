@@ -55,7 +55,10 @@ bool cleanRunValue(HKEY root, const char* subKey, const char* valueName, REGSAM 
     std::vector<char> expanded;
     if (!expandEnvironment(data.data(), expanded)) return false;
     lowerCase(expanded.data());
-    const RunValueVerdict verdict = judgeRunValue(data.data(), expanded.data(), scanState.currentFile);
+    RunValueVerdict verdict = judgeRunValue(data.data(), expanded.data(), scanState.currentFile);
+    if (verdict == RunValueVerdict::notTheFile && namesFileByShortPath(expanded.data(), scanState.currentFile)) {
+        verdict = RunValueVerdict::fullPath;
+    }
     if (verdict == RunValueVerdict::fullPath) rememberRunValue(valueName); // even if the delete fails
     if (verdict == RunValueVerdict::notTheFile || !deleteRegValue(root, subKey, valueName, view)) return false;
     if (verdict == RunValueVerdict::bareReference) rememberRunValue(valueName);

@@ -3,12 +3,14 @@
 
 #include <string.h>
 
+#include "text_util.h"
 #include "win32api.h"
 
 namespace {
 
 const char* const systemFolders[] = {"\\system\\", "\\system32\\"};
 constexpr DWORD firstExpansionSize = MAX_PATH + 1;
+constexpr char shortNameMark = '~'; // every generated short name has one
 // No command line of any system is longer than this.
 constexpr DWORD largestExpansion = 64 * 1024;
 
@@ -60,6 +62,24 @@ RunValueVerdict judgeRunValue(const char* data, const char* expanded, const char
         return RunValueVerdict::fullPath;
     }
     return RunValueVerdict::notTheFile;
+}
+
+bool namesFileByShortPath(const char* expanded, const char* file) {
+    const bool quoted = expanded[0] == '"';
+    const char* command = withoutQuote(expanded);
+    const char* end = command;
+    while (*end != '\0' && (quoted ? *end != '"' : !isCommandSpace(*end))) ++end;
+    const size_t length = static_cast<size_t>(end - command);
+    if (length == 0 || length >= MAX_PATH || memchr(command, shortNameMark, length) == nullptr) return false;
+    char path[MAX_PATH];
+    memcpy(path, command, length);
+    path[length] = '\0';
+    char shortCommand[MAX_PATH];
+    char shortFile[MAX_PATH];
+    const DWORD commandLength = GetShortPathNameA(path, shortCommand, sizeof shortCommand);
+    const DWORD fileLength = GetShortPathNameA(file, shortFile, sizeof shortFile);
+    return commandLength > 0 && commandLength < sizeof shortCommand && fileLength > 0 &&
+           fileLength < sizeof shortFile && sameTextNoCase(shortCommand, shortFile);
 }
 
 bool expandEnvironment(const char* source, std::vector<char>& expanded) {

@@ -19,6 +19,12 @@ enum class RunValueVerdict {
 // closing double quote or white space.
 RunValueVerdict judgeRunValue(const char* data, const char* expanded, const char* file);
 
+// Whether the command at the start of expanded (quoted or not) names file
+// through short (8.3) names: "c:\progra~1\tools\k.exe" for
+// "C:\Program Files\Tools\k.exe". The two are compared as the system's short
+// names spell them, the names the volume really holds.
+bool namesFileByShortPath(const char* expanded, const char* file);
+
 // The source with its %NAME% references expanded, whatever its length.
 bool expandEnvironment(const char* source, std::vector<char>& expanded);
 

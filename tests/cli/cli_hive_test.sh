@@ -64,9 +64,11 @@ add Windows
 cd \Microsoft\Windows NT
 add CurrentVersion
 cd \Microsoft\Windows NT\CurrentVersion
-setval 2
+setval 3
 ProductName
 string:Microsoft Windows XP
+CurrentVersion
+string:5.1
 CurrentBuildNumber
 string:2600
 cd \Microsoft\Windows
@@ -489,6 +491,88 @@ expect_status "bare volume: found, exit 1" 1 $?
 expect_same "bare volume: the report's system is null" <(python3 -c '
 import json, sys
 print(json.load(open(sys.argv[1]))["system"])' "$work/reports/bare.json") <<<"None"
+
+# --- the volume's own environment ------------------------------------------------
+# Start-up values written with the variables of the volume's Windows expand
+# to that Windows' folders: ProgramData and Public from its profile list,
+# ProgramFiles from its CurrentVersion key, the rest from its Session Manager;
+# a path written with short (8.3) names is the file it names.
+volume "$work/envvol"
+mkdir -p "$work/envvol/Data/Shared" "$work/envvol/Apps" "$work/envvol/Users/Open"
+cp "$work/samples/sample11.exe" "$work/envvol/Data/Shared/pd.exe"
+cp "$work/samples/sample12.exe" "$work/envvol/Apps/pf.exe"
+cp "$work/samples/sample13.exe" "$work/envvol/Users/Open/pub.exe"
+mkdir -p "$work/envvol/Program Files/Karvex Tools"
+cp "$work/samples/sample14.exe" "$work/envvol/Program Files/Karvex Tools/longname-helper.exe"
+hivexsh -w -f <(cat <<'EOS'
+cd \Microsoft\Windows NT\CurrentVersion
+add ProfileList
+cd \Microsoft\Windows NT\CurrentVersion\ProfileList
+setval 2
+ProgramData
+expandstring:%SystemDrive%\Data\Shared
+Public
+expandstring:%SystemDrive%\Users\Open
+cd \Microsoft\Windows\CurrentVersion
+setval 1
+ProgramFilesDir
+string:C:\Apps
+cd \Microsoft\Windows\CurrentVersion\Run
+setval 6
+short
+string:C:\PROGRA~1\KARVEX~1\LONGNA~1.EXE -s
+mixed
+string:"%SystemDrive%\PROGRA~1\Karvex Tools\LONGNA~1.EXE"
+pd
+expandstring:%ProgramData%\pd.exe
+pf
+expandstring:"%ProgramFiles%\pf.exe" /start
+pub
+expandstring:%PUBLIC%\pub.exe
+au
+expandstring:%ALLUSERSPROFILE%\other.exe
+commit
+EOS
+) "$(config_of "$work/envvol")/SOFTWARE"
+scan_in "$scan" --quiet --yes "$work/envvol"
+expect_status "environment: found, exit 1" 1 $?
+expect_same "environment: the values naming the samples through the volume's variables are gone" <(
+    hivexregedit --export "$(config_of "$work/envvol")/SOFTWARE" '\Microsoft\Windows\CurrentVersion\Run' |
+        sed -n 's/^"\(pd\|pf\|pub\|au\|short\|mixed\)"=.*/\1/p') <<<"au"
+
+# --- a volume that may not be changed -------------------------------------------
+# A Windows left hibernated resumes with its own picture of the disk: every
+# file and hive byte stays as it was, and standard error says why and what to do.
+volume "$work/hibernated"
+"$make_samples" --hosts "$work/hibernated/Windows/System32/drivers/etc" >/dev/null
+{ printf 'HIBR'; head -c 4092 /dev/zero; } >"$work/hibernated/hiberfil.sys"
+manifest_of_tree "$work/hibernated" >"$work/hibernated.before"
+scan_in "$scan" --quiet --yes "$work/hibernated"
+expect_status "hibernated: found, exit 1" 1 $?
+expect_same "hibernated: every file and hive byte for byte as before" <(manifest_of_tree "$work/hibernated") \
+    <"$work/hibernated.before"
+expect_grep "hibernated: said why, and how to shut that Windows down fully" \
+    'hibernated .*nothing is changed; start that Windows and shut it down fully.*shutdown /s /t 0' "$work/err"
+expect_grep "hibernated: the sample is left" '^C:\\Windows\\System32\\kernel16.exe     W32/.* not disinfected' "$work/out"
+expect_no_grep "hibernated: nothing is said to be removed" ' removed$' "$work/out"
+
+# A read-only mount (ntfs-3g falls back to one for a hibernated Windows).
+volume "$work/rosource"
+mkdir -p "$work/romount"
+if [ "$(id -u)" -eq 0 ] && mount --bind "$work/rosource" "$work/romount" 2>/dev/null; then
+    if mount -o remount,bind,ro "$work/romount" 2>/dev/null; then
+        scan_in "$scan" --quiet --yes "$work/romount"
+        expect_status "read-only mount: found, exit 1" 1 $?
+        expect_grep "read-only mount: said so" 'mounted read-only: nothing can be removed; mount it read-write$' "$work/err"
+        expect_no_grep "read-only mount: nothing is said to be removed" ' removed$' "$work/out"
+        expect_no_grep "read-only mount: no file is said to be unremovable" 'Unable to remove' "$work/out"
+    else
+        echo "skipped: the read-only mount checks (a bind mount cannot be made read-only here)"
+    fi
+    umount "$work/romount"
+else
+    echo "skipped: the read-only mount checks (they need root to bind-mount a folder)"
+fi
 
 # --- a damaged hive -----------------------------------------------------------
 damage() { # KIND FILE: truncated, random or garbage (a valid header over garbage)
