@@ -6,7 +6,13 @@
  * the file, and closes it. Links are not followed. Prints the number of
  * regular files; exits 1 when a folder or file could not be read.
  *
- * usage: floor DIR
+ * With --fitting RANGES it is the length walk: every signature record asks
+ * for a length (RANGES holds one "LOWEST HIGHEST" line per record, as
+ * record-lengths prints them), so the least a scan can do is to ask each
+ * file's length without opening it and open and read only the files of a
+ * length some record asks for.
+ *
+ * usage: floor [--fitting RANGES] DIR
  */
 #define _DEFAULT_SOURCE /* d_type and DT_* of <dirent.h> */
 #include <dirent.h>
@@ -27,10 +33,59 @@ enum {
     optionalHeaderPart = 96, /* the PE32 optional header up to its data directories */
 };
 
+enum { largestRangeCount = 256 };
+
 struct Totals {
     unsigned long files;
     unsigned long failures;
 };
+
+/* The lengths the records ask for; no ranges: every file is read. */
+struct Ranges {
+    size_t count;
+    long long lowest[largestRangeCount];
+    long long highest[largestRangeCount];
+};
+static struct Ranges fitting;
+static int lengthWalk;
+
+static void readHeaders(const char* path, struct Totals* totals);
+
+static int fitsSomeRange(off_t length) {
+    for (size_t i = 0; i < fitting.count; ++i) {
+        if (length >= fitting.lowest[i] && length <= fitting.highest[i]) return 1;
+    }
+    return 0;
+}
+
+static int readRanges(const char* file) {
+    FILE* input = fopen(file, "r");
+    if (input == NULL) return 0;
+    while (fitting.count < largestRangeCount &&
+           fscanf(input, "%lld %lld", &fitting.lowest[fitting.count], &fitting.highest[fitting.count]) == 2) {
+        fitting.count++;
+    }
+    int whole = feof(input) || fitting.count == largestRangeCount;
+    fclose(input);
+    return whole;
+}
+
+/* The length walk's look at one file: its length, asked by name in the open
+ * folder without opening the file, and its headers only when some record
+ * asks for that length. */
+static void lookAtLength(int folder, const char* name, const char* path, struct Totals* totals) {
+    struct stat info;
+    if (fstatat(folder, name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+        totals->failures++;
+        return;
+    }
+    if (!S_ISREG(info.st_mode)) return;
+    if (!fitsSomeRange(info.st_size)) {
+        totals->files++;
+        return;
+    }
+    readHeaders(path, totals);
+}
 
 /* Reads length bytes at offset when they lie inside a file of fileLength
  * bytes; 1 when all of them were read. */
@@ -103,7 +158,11 @@ static void walk(char* path, size_t length, struct Totals* totals) {
         if (kind == DT_DIR) {
             walk(path, length + 1 + nameLength, totals);
         } else if (kind == DT_REG) {
-            readHeaders(path, totals);
+            if (lengthWalk) {
+                lookAtLength(dirfd(folder), name, path, totals);
+            } else {
+                readHeaders(path, totals);
+            }
         }
         path[length] = '\0';
     }
@@ -111,17 +170,26 @@ static void walk(char* path, size_t length, struct Totals* totals) {
 }
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        fputs("usage: floor DIR\n", stderr);
+    const char* folder = argc == 2 ? argv[1] : NULL;
+    if (argc == 4 && strcmp(argv[1], "--fitting") == 0) {
+        if (!readRanges(argv[2])) {
+            fprintf(stderr, "floor: %s: cannot be read as lines of two lengths\n", argv[2]);
+            return 2;
+        }
+        lengthWalk = 1;
+        folder = argv[3];
+    }
+    if (folder == NULL) {
+        fputs("usage: floor [--fitting RANGES] DIR\n", stderr);
         return 2;
     }
     static char path[PATH_MAX];
-    size_t length = strlen(argv[1]);
+    size_t length = strlen(folder);
     if (length == 0 || length >= sizeof path) {
         fputs("floor: the path is empty or too long\n", stderr);
         return 2;
     }
-    memcpy(path, argv[1], length + 1);
+    memcpy(path, folder, length + 1);
     while (length > 1 && path[length - 1] == '/') path[--length] = '\0';
     struct Totals totals = {0, 0};
     walk(path, length, &totals);

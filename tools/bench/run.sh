@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The speed benchmark: the native quorvane-scan against the floor (the least
-# any scan of the tree must do, tools/bench/floor.c) on a generated tree
+# any scan of the tree must do, tools/bench/floor.c) and the length walk (the
+# least a scan that knows the records' lengths must do: floor --fitting) on a generated tree
 # (tools/bench/make_tree). Builds the native preset, makes the tree, reads
 # everything once untimed so that the page cache holds it, then times RUNS
 # runs of each, alternating. Not a test: numbers, not verdicts; it fails
@@ -68,6 +69,7 @@ build native
 if [ "$windows" -eq 1 ] || [ "$dialog" -eq 1 ]; then build windows; fi
 scan=build/native/quorvane-scan
 floor=build/native/tools/bench/floor
+record_lengths=build/native/tools/bench/record-lengths
 scan_exe=build/windows/quorvane-scan.exe
 make_hive=build/native/make-hive
 
@@ -101,9 +103,11 @@ scanned() { awk -F: '/^Total files scanned/ { gsub(/[ \t\r]/, "", $2); print $2 
 forget() { rm -f "$work/$1.times" "$work/$1.rss"; }
 
 # The programs compared: NAME_argv runs one, expect[NAME] is its exit status.
-programs=(floor quorvane)
-declare -A expect=([floor]=0 [quorvane]=1)
+programs=(floor length_walk quorvane)
+declare -A expect=([floor]=0 [length_walk]=0 [quorvane]=1)
 floor_argv=("$floor" "$tree")
+"$record_lengths" >"$work/lengths"
+length_walk_argv=("$floor" --fitting "$work/lengths" "$tree")
 quorvane_argv=("$scan" --choice leave --quiet "$tree")
 
 if [ "$windows" -eq 1 ]; then
@@ -146,6 +150,10 @@ echo "runs $runs"
 echo "floor_s $floor_s"
 echo "quorvane_s $scan_s"
 echo "ratio_quorvane_floor $(ratio "$scan_s" "$floor_s")"
+[ "$(cat "$work/length_walk.out")" = "$count" ] || die "the length walk saw $(cat "$work/length_walk.out") files, the floor $count"
+length_walk_s=$(median length_walk)
+echo "length_walk_s $length_walk_s"
+echo "ratio_quorvane_length_walk $(ratio "$scan_s" "$length_walk_s")"
 echo "floor_files_per_s $(per_second "$count" "$floor_s")"
 echo "quorvane_files_per_s $(per_second "$count" "$scan_s")"
 echo "quorvane_peak_kib $(peak quorvane)"
