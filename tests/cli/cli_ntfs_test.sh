@@ -95,4 +95,86 @@ mkdir -p "$work/d"
 "$scan" --quiet --choice leave "$c" --drive "D=$work/d" >"$work/out" 2>"$work/err"
 expect_no_grep "a junction to a drive that is given is a quiet alias" 'C:\\Data\\Other' "$work/err"
 
+# --- the volume's own registry ----------------------------------------------------
+# A Windows 10 volume whose start-up values name the samples by a plain path,
+# through %ProgramData% and through the short (8.3) names the volume holds:
+# all of them go, another program's value stays, and the report names the
+# volume's version as the volume does.
+make_hive=$(dirname "$make_samples")/make-hive
+hive() { # FILE, hivexsh commands on standard input
+    "$make_hive" "$1" && { cat; echo commit; } >"$work/hive.script" && hivexsh -w -f "$work/hive.script" "$1"
+}
+image=$work/r.img
+r=$work/r
+ntfs_make "$image" "$r" || { fail "the registry volume is made and mounted"; summary; exit; }
+config="$r/Windows/System32/config"
+mkdir -p "$config" "$r/ProgramData/Karvex" "$r/Program Files/Karvex Tools" "$r/Program Files/Other"
+cp "$work/samples/sample06.exe" "$r/Windows/System32/kernel16.exe"
+cp "$work/samples/sample07.exe" "$r/ProgramData/Karvex/updater.exe"
+cp "$work/samples/sample08.exe" "$r/Program Files/Karvex Tools/longname-helper.exe"
+printf 'clean\r\n' >"$r/Program Files/Other/other.exe"
+ntfs_short_name "$r/Program Files" "PROGRA~1"
+ntfs_short_name "$r/Program Files/Karvex Tools" "KARVEX~1"
+ntfs_short_name "$r/Program Files/Karvex Tools/longname-helper.exe" "LONGNA~1.EXE"
+hive "$config/SOFTWARE" <<'EOS'
+add Microsoft
+cd \Microsoft
+add Windows NT
+add Windows
+cd \Microsoft\Windows NT
+add CurrentVersion
+cd \Microsoft\Windows NT\CurrentVersion
+add ProfileList
+setval 3
+CurrentMajorVersionNumber
+dword:0x0a
+CurrentMinorVersionNumber
+dword:0x00
+CurrentBuildNumber
+string:19045
+cd \Microsoft\Windows NT\CurrentVersion\ProfileList
+setval 1
+ProgramData
+expandstring:%SystemDrive%\ProgramData
+cd \Microsoft\Windows
+add CurrentVersion
+cd \Microsoft\Windows\CurrentVersion
+add Run
+cd \Microsoft\Windows\CurrentVersion\Run
+setval 4
+plain
+string:C:\Windows\System32\kernel16.exe
+data
+expandstring:%ProgramData%\Karvex\updater.exe
+short
+string:C:\PROGRA~1\KARVEX~1\LONGNA~1.EXE /quiet
+other
+string:"C:\Program Files\Other\other.exe"
+EOS
+hive "$config/SYSTEM" <<'EOS'
+add ControlSet001
+cd \ControlSet001
+add Control
+cd \ControlSet001\Control
+add Session Manager
+cd \
+add Select
+cd \Select
+setval 1
+Current
+dword:1
+EOS
+ntfs_remount "$image" "$r"
+"$scan" --quiet --yes --report "$work/r.json" "$r" >"$work/out" 2>"$work/err"
+expect_status "registry: found, exit 1" 1 $?
+expect_same "registry: the three samples removed" <(grep -c '^C:.* removed$' "$work/out") <<<"3"
+expect_same "registry: the values naming them go, by path, %ProgramData% and short names; the other stays" \
+    <(hivexregedit --export "$config/SOFTWARE" '\Microsoft\Windows\CurrentVersion\Run' | sed -n 's/^"\([a-z]*\)"=.*/\1/p') \
+    <<<"other"
+expect_same "registry: the report names the volume's version" \
+    <(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["system"]["version"])' "$work/r.json") <<<"10.0.19045"
+expect_no_grep "registry: nothing named as not scanned" 'not scanned' "$work/err"
+"$scan" --quiet --yes "$r" >"$work/out" 2>"$work/err"
+expect_status "registry: a second scan finds the volume clean" 0 $?
+
 summary
