@@ -9,7 +9,7 @@
 # samples: exit status 1).
 #
 # usage: tools/bench/run.sh [--files N] [--seed S] [--runs R] [--windows] [--offline]
-#            [--dialog] [--dialog-files N]
+#            [--dialog] [--dialog-files N] [--ntfs]
 #   --files    files in the tree besides the 57 samples (default 50000)
 #   --seed     the tree's seed (default 1)
 #   --runs     timed runs of each program (default 5)
@@ -21,6 +21,8 @@
 #              under Wine and Xvfb against quorvane-scan.exe under Wine on
 #              the same drive C: (tools/bench/dialog.sh)
 #   --dialog-files  files in that tree besides the samples (default 10000)
+#   --ntfs     also the tree on a real NTFS volume mounted through ntfs-3g
+#              (as root, with FUSE): the length walk and the scan there
 #
 # Prints one "NAME VALUE" line per figure: times are medians in seconds,
 # memory the peak resident set in KiB.
@@ -36,6 +38,7 @@ windows=0
 offline=0
 dialog=0
 dialog_files=10000
+ntfs=0
 
 usage() {
     sed -n '/^# usage:/,/^[^#]/s/^# \{0,1\}//p' "${BASH_SOURCE[0]}" >&2
@@ -55,6 +58,7 @@ while [ "$#" -gt 0 ]; do
         --windows) windows=1; shift ;;
         --offline) offline=1; shift ;;
         --dialog) dialog=1; shift ;;
+        --ntfs) ntfs=1; shift ;;
         --dialog-files) [ "$#" -ge 2 ] || usage; whole "$2" --dialog-files; dialog_files=$2; shift 2 ;;
         *) usage ;;
     esac
@@ -74,7 +78,7 @@ scan_exe=build/windows/quorvane-scan.exe
 make_hive=build/native/make-hive
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/qv-bench.XXXXXX")
-trap 'rm -rf "$work"' EXIT
+trap 'mountpoint -q "$work/ntfs" 2>/dev/null && umount "$work/ntfs"; rm -rf "$work"' EXIT
 tree=$work/tree
 tools/bench/make_tree "$tree" "$files" "$seed"
 
@@ -129,6 +133,19 @@ if [ "$offline" -eq 1 ]; then
     no_offline_argv=("$scan" --choice leave --quiet --no-offline "$volume")
 fi
 
+if [ "$ntfs" -eq 1 ]; then
+    # A volume large enough for the tree, sparse until written.
+    truncate -s 4G "$work/ntfs.img"
+    mkntfs -F -f -q "$work/ntfs.img" >/dev/null 2>&1 || die "mkntfs failed (package ntfs-3g)"
+    mkdir "$work/ntfs"
+    ntfs-3g "$work/ntfs.img" "$work/ntfs" || die "ntfs-3g could not mount the volume (root and FUSE are needed)"
+    tools/bench/make_tree "$work/ntfs/tree" "$files" "$seed"
+    programs+=(ntfs_length_walk ntfs_quorvane)
+    expect+=([ntfs_length_walk]=0 [ntfs_quorvane]=1)
+    ntfs_length_walk_argv=("$floor" --fitting "$work/lengths" "$work/ntfs/tree")
+    ntfs_quorvane_argv=("$scan" --choice leave --quiet "$work/ntfs/tree")
+fi
+
 # The untimed pass fills the page cache, then the timed runs alternate.
 for name in "${programs[@]}"; do
     timed "$name"
@@ -170,6 +187,14 @@ if [ "$offline" -eq 1 ]; then
     echo "no_offline_s $(median no_offline)"
     echo "ratio_offline_no_offline $(ratio "$offline_s" "$(median no_offline)")"
     echo "offline_peak_kib $(peak offline)"
+fi
+if [ "$ntfs" -eq 1 ]; then
+    ntfs_walk_s=$(median ntfs_length_walk)
+    ntfs_scan_s=$(median ntfs_quorvane)
+    echo "ntfs_length_walk_s $ntfs_walk_s"
+    echo "ntfs_quorvane_s $ntfs_scan_s"
+    echo "ratio_ntfs_quorvane_length_walk $(ratio "$ntfs_scan_s" "$ntfs_walk_s")"
+    echo "ntfs_quorvane_peak_kib $(peak ntfs_quorvane)"
 fi
 if [ "$dialog" -eq 1 ]; then
     tools/bench/dialog.sh "$dialog_files" "$seed" "$runs" || die "the dialog benchmark failed"
