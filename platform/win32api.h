@@ -2,10 +2,11 @@
 //
 // On Windows it is the real thing: <windows.h> and the C runtime's low-level
 // file functions. Everywhere else it declares the same small subset of Win32,
-// area by area in platform/sim_api/, implemented by the simulated machine in
-// platform/sim/, with the same types, constants, return values and error
-// codes. Add a call here only when the engine needs it, and give the
-// simulated one the real call's behaviour.
+// area by area in platform/win32_subset/, implemented by the Win32 view of a
+// mounted volume in platform/volume/ (with nothing running beside it in the
+// offline program, and the stand-ins of tests/fake_windows in the tests),
+// with the same types, constants, return values and error codes. Add a call
+// here only when the engine needs it, and give ours the real call's behaviour.
 #ifndef QUORVANE_PLATFORM_WIN32API_H
 #define QUORVANE_PLATFORM_WIN32API_H
 
@@ -24,16 +25,16 @@
 
 #else // the simulated machine, one header per area
 
-#include "sim_api/base.h"
-#include "sim_api/crt.h"
-#include "sim_api/files.h"
-#include "sim_api/processes.h"
-#include "sim_api/registry.h"
-#include "sim_api/security.h"
-#include "sim_api/services.h"
-#include "sim_api/system.h"
-#include "sim_api/text.h"
-#include "sim_api/windowing.h"
+#include "win32_subset/base.h"
+#include "win32_subset/crt.h"
+#include "win32_subset/files.h"
+#include "win32_subset/processes.h"
+#include "win32_subset/registry.h"
+#include "win32_subset/security.h"
+#include "win32_subset/services.h"
+#include "win32_subset/system.h"
+#include "win32_subset/text.h"
+#include "win32_subset/windowing.h"
 
 #endif // _WIN32
 

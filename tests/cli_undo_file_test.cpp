@@ -5,7 +5,7 @@
 
 #include "ansi_text.h"
 #include "offline_services.h"
-#include "machine.h"
+#include "fake_windows.h"
 #include "undo_file.h"
 
 namespace {

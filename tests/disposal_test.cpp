@@ -6,7 +6,7 @@
 #include "engine_test.h"
 
 #ifndef _WIN32
-#include "machine.h"
+#include "fake_windows.h"
 #endif
 
 namespace {

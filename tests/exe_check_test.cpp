@@ -12,7 +12,7 @@
 #include "signatures/exe_signatures.h"
 
 #ifndef _WIN32
-#include "machine.h"
+#include "fake_windows.h"
 #endif
 
 namespace {

@@ -11,7 +11,7 @@
 #include "exe_check.h"
 #include "folder_walk.h"
 #include "linked_files.h"
-#include "machine.h"
+#include "fake_windows.h"
 #include "pe_sample.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine_test.h"
-#include "machine.h"
+#include "fake_windows.h"
 #include "memory_sweep.h"
 #include "pe_sample.h"
 #include "registry_fixture.h"

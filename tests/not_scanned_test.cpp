@@ -12,7 +12,7 @@
 #include "text_util.h"
 
 #ifndef _WIN32
-#include "machine.h"
+#include "fake_windows.h"
 #endif
 
 namespace {

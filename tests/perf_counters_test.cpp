@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine_test.h"
-#include "machine.h"
+#include "fake_windows.h"
 #include "process_kill.h"
 
 namespace {

@@ -6,7 +6,7 @@
 
 #include "disposal.h"
 #include "engine_test.h"
-#include "machine.h"
+#include "fake_windows.h"
 #include "process_kill.h"
 
 namespace {

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine_test.h"
-#include "machine.h"
+#include "fake_windows.h"
 #include "process_list.h"
 
 namespace {

@@ -23,7 +23,7 @@
 #include "text_util.h"
 
 #ifndef _WIN32
-#include "machine.h"
+#include "fake_windows.h"
 #endif
 
 namespace {

@@ -5,7 +5,7 @@
 #include "registry_views.h"
 
 #ifndef _WIN32
-#include "machine.h"
+#include "fake_windows.h"
 #endif
 
 namespace {

@@ -16,7 +16,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 
-#include "machine.h"
+#include "fake_windows.h"
 #endif
 
 namespace {

@@ -12,7 +12,7 @@
 #ifndef _WIN32
 #include <filesystem>
 
-#include "machine.h"
+#include "fake_windows.h"
 #endif
 
 namespace {

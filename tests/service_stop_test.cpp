@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "engine_test.h"
-#include "machine.h"
+#include "fake_windows.h"
 #include "service_stop.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "win32api.h"
 
 #ifndef _WIN32
-#include "machine.h"
+#include "fake_windows.h"
 #endif
 
 namespace {

@@ -15,7 +15,7 @@
 #include <utility>
 #include <vector>
 
-#include "machine.h"
+#include "fake_windows.h"
 
 namespace hosttree {
 

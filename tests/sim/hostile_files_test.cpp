@@ -11,7 +11,7 @@
 
 #include "engine_test.h"
 #include "folder_walk.h"
-#include "machine.h"
+#include "fake_windows.h"
 #include "pe_sample.h"
 
 namespace fs = std::filesystem;

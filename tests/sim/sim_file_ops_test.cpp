@@ -13,7 +13,7 @@
 
 #include "engine_test.h"
 #include "host_tree.h"
-#include "machine.h"
+#include "fake_windows.h"
 #include "registry_fixture.h"
 
 namespace {

@@ -10,7 +10,7 @@
 
 #include "engine_test.h"
 #include "host_tree.h"
-#include "machine.h"
+#include "fake_windows.h"
 
 namespace {
 

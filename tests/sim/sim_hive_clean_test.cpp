@@ -8,7 +8,7 @@
 
 #include "engine_test.h"
 #include "hive_builder.h"
-#include "machine.h"
+#include "fake_windows.h"
 #include "registry_clean.h"
 #include "registry_ops.h"
 #include "text_util.h"

@@ -16,7 +16,7 @@
 
 #include "hive_builder.h"
 #include "host_tree.h"
-#include "machine.h"
+#include "fake_windows.h"
 #include "registry_fixture.h"
 
 namespace {

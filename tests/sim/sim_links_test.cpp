@@ -13,7 +13,7 @@
 #include "engine_test.h"
 #include "folder_walk.h"
 #include "host_tree.h"
-#include "machine.h"
+#include "fake_windows.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "engine_test.h"
-#include "machine.h"
+#include "fake_windows.h"
 
 namespace {
 

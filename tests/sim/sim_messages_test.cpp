@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "engine_test.h"
-#include "machine.h"
+#include "fake_windows.h"
 
 namespace {
 

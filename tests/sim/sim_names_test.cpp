@@ -11,7 +11,7 @@
 
 #include "engine_test.h"
 #include "host_tree.h"
-#include "machine.h"
+#include "fake_windows.h"
 
 namespace {
 

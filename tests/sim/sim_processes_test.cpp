@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "machine.h"
+#include "fake_windows.h"
 #include "test_machine.h"
 
 namespace {

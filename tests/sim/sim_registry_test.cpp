@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "machine.h"
+#include "fake_windows.h"
 #include "registry_fixture.h"
 
 namespace {

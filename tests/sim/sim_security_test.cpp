@@ -6,7 +6,7 @@
 #include <cstring>
 #include <vector>
 
-#include "machine.h"
+#include "fake_windows.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "machine.h"
+#include "fake_windows.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <utility>
 
 #ifndef _WIN32
-#include "machine.h"
+#include "fake_windows.h"
 #endif
 
 namespace {

@@ -12,7 +12,7 @@
 #include "scan_state.h"
 
 #ifndef _WIN32
-#include "machine.h"
+#include "fake_windows.h"
 #include <unistd.h>
 #endif
 

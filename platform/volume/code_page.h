@@ -1,0 +1,14 @@
+// The simulated machine's system code page, Windows-1252, byte by byte.
+#ifndef QUORVANE_PLATFORM_SIM_CODE_PAGE_H
+#define QUORVANE_PLATFORM_SIM_CODE_PAGE_H
+
+#include "win32api.h"
+
+namespace sim {
+
+// The UTF-16 unit a byte of the code page reads as.
+WCHAR codePageCharacter(unsigned char byte);
+
+} // namespace sim
+
+#endif // QUORVANE_PLATFORM_SIM_CODE_PAGE_H

@@ -1,0 +1,30 @@
+// Names and data between a registry hive file and what the machine's ANSI
+// registry calls show of them.
+//
+// The hive library gives and takes names in UTF-8. The NT family keeps the
+// string types (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) as UTF-16LE and its
+// ANSI calls convert them to and from the system code page, unit by unit;
+// data of every other type is bytes, shown as it is.
+#ifndef QUORVANE_PLATFORM_SIM_HIVE_TEXT_H
+#define QUORVANE_PLATFORM_SIM_HIVE_TEXT_H
+
+#include <string>
+
+#include "win32api.h"
+
+namespace sim {
+
+// A name as the ANSI calls show it; a character the code page lacks reads '?'.
+std::string codePageName(const std::string& utf8);
+// A name made by the ANSI calls, for the hive library.
+std::string hiveName(const std::string& codePage);
+
+// Stored data as RegQueryValueExA gives it (an odd last byte of a string
+// type is no unit, and is not shown).
+std::string codePageData(DWORD type, const std::string& stored);
+// Data given to RegSetValueExA as the hive stores it.
+std::string storedData(DWORD type, const std::string& codePage);
+
+} // namespace sim
+
+#endif // QUORVANE_PLATFORM_SIM_HIVE_TEXT_H
