@@ -87,7 +87,10 @@ Lookup lookUp(const std::string& folder, const std::string& part, FoldersRead& r
             return Lookup::found;
         }
     }
-    if (findIgnoringCase(folder, trimmed, read, name) || findByShortName(namesIn(folder, read), trimmed, name)) {
+    // The volume's own short names come before generated ones.
+    if (findIgnoringCase(folder, trimmed, read, name) ||
+        findByVolumeShortName(folder, namesIn(folder, read), trimmed, name) ||
+        findByShortName(namesIn(folder, read), trimmed, name)) {
         entry = examineEntry(folder + "/" + name);
         if (entry.kind != EntryKind::missing) return Lookup::found;
     }

@@ -1,6 +1,8 @@
 // The short names of the simulated machine; see short_names.h.
 #include "short_names.h"
 
+#include <sys/xattr.h>
+
 #include <algorithm>
 #include <cstring>
 #include <set>
@@ -16,6 +18,9 @@ constexpr size_t maxBase = 8;
 constexpr size_t maxExtension = 3;
 constexpr size_t generatedBase = 6;
 constexpr char numberMark = '~';
+// Where ntfs-3g shows the short name an NTFS volume holds for an entry.
+const char* const volumeShortNameAttribute = "system.ntfs_dos_name";
+constexpr size_t longestShortName = 12; // eight, a dot and three
 constexpr char replacement = '_';
 const char* const refusedInShortNames = "\"*+,/:;<=>?[\\]|";
 
@@ -119,6 +124,30 @@ std::string shortNameIn(const std::vector<std::string>& hostNames, const std::st
     return shortNamesOf(presented(hostNames))[static_cast<size_t>(at - hostNames.begin())];
 }
 
+bool volumeShortName(const std::string& hostPath, std::string& shortName) {
+    char stored[longestShortName + 1] = {};
+    const ssize_t length = lgetxattr(hostPath.c_str(), volumeShortNameAttribute, stored, longestShortName);
+    if (length <= 0 || length > static_cast<ssize_t>(longestShortName)) return false;
+    const std::string name(stored, static_cast<size_t>(length));
+    if (!isShortName(name)) return false;
+    shortName = upperCase(name);
+    return true;
+}
+
+bool findByVolumeShortName(const std::string& hostFolder, const std::vector<std::string>& hostNames,
+                           const std::string& wanted, std::string& hostName) {
+    if (wanted.find(numberMark) == std::string::npos) return false;
+    const std::string key = upperCase(wanted);
+    std::string shortName;
+    for (const std::string& name : hostNames) {
+        if (volumeShortName(hostFolder + "/" + name, shortName) && shortName == key) {
+            hostName = name;
+            return true;
+        }
+    }
+    return false;
+}
+
 bool findByShortName(const std::vector<std::string>& hostNames, const std::string& wanted, std::string& hostName) {
     if (wanted.find(numberMark) == std::string::npos) return false;
     const std::vector<std::string> shown = presented(hostNames);
@@ -154,7 +183,7 @@ bool shortComponent(const std::string& prefix, const std::string& component, std
     const size_t cut = host.find_last_of('/');
     std::vector<std::string> names;
     if (!readFolder(host.substr(0, cut), names)) return failShortPath(ERROR_ACCESS_DENIED);
-    shortName = shortNameIn(names, host.substr(cut + 1));
+    if (!volumeShortName(host, shortName)) shortName = shortNameIn(names, host.substr(cut + 1));
     return true;
 }
 

@@ -24,6 +24,17 @@ std::vector<std::string> shortNamesOf(const std::vector<std::string>& presentedN
 // The short name of one host name of a folder that holds `hostNames`.
 std::string shortNameIn(const std::vector<std::string>& hostNames, const std::string& hostName);
 
+// The short name the volume itself holds for the host entry (ntfs-3g shows
+// it as the extended attribute system.ntfs_dos_name), upper-cased; false
+// when it holds none or the mount does not show it. Where it holds one,
+// that name is the entry's, whatever a generated one would be.
+bool volumeShortName(const std::string& hostPath, std::string& shortName);
+
+// The host name in hostFolder whose short name on the volume is `wanted`
+// (in any letter case); false when none is.
+bool findByVolumeShortName(const std::string& hostFolder, const std::vector<std::string>& hostNames,
+                           const std::string& wanted, std::string& hostName);
+
 // The host name of a folder whose generated short name is `wanted` (in any
 // letter case); false when none is.
 bool findByShortName(const std::vector<std::string>& hostNames, const std::string& wanted, std::string& hostName);

@@ -114,7 +114,7 @@ cp "$work/samples/sample07.exe" "$r/ProgramData/Karvex/updater.exe"
 cp "$work/samples/sample08.exe" "$r/Program Files/Karvex Tools/longname-helper.exe"
 printf 'clean\r\n' >"$r/Program Files/Other/other.exe"
 ntfs_short_name "$r/Program Files" "PROGRA~1"
-ntfs_short_name "$r/Program Files/Karvex Tools" "KARVEX~1"
+ntfs_short_name "$r/Program Files/Karvex Tools" "KARVEX~2" # not the name one would make: the volume's own
 ntfs_short_name "$r/Program Files/Karvex Tools/longname-helper.exe" "LONGNA~1.EXE"
 hive "$config/SOFTWARE" <<'EOS'
 add Microsoft
@@ -147,7 +147,7 @@ string:C:\Windows\System32\kernel16.exe
 data
 expandstring:%ProgramData%\Karvex\updater.exe
 short
-string:C:\PROGRA~1\KARVEX~1\LONGNA~1.EXE /quiet
+string:C:\PROGRA~1\KARVEX~2\LONGNA~1.EXE /quiet
 other
 string:"C:\Program Files\Other\other.exe"
 EOS
