@@ -13,7 +13,6 @@ namespace {
 
 const char* const programName = "quorvane-scan";
 
-std::string backupFolder;
 bool registryIncomplete = false;
 bool systemHiveLoaded = false;
 const char* registryText = "none: the volume holds no Windows installation of the NT family";
@@ -36,8 +35,11 @@ bool isFolder(const std::string& path) {
 }
 
 void report(const sim::HiveOutcome& outcome) {
+    const std::string kept = "the hive as it was is kept as " + outcome.backup;
     if (outcome.written) {
-        say(outcome.file + ": the changes are written; the hive as it was is kept as " + outcome.backup);
+        say(outcome.file + ": the changes are written; " + kept);
+    } else if (!outcome.problem.empty() && outcome.changed && !outcome.backup.empty()) {
+        say(outcome.file + ": not every change is written: " + outcome.problem + "; " + kept);
     } else if (!outcome.problem.empty() && outcome.changed) {
         say(outcome.file + ": the changes are not written: " + outcome.problem + "; the hive is as it was");
     } else if (!outcome.problem.empty()) {
@@ -56,7 +58,7 @@ bool loadOfflineRegistry(const ScanOptions& options, const sim::WindowsInstallat
         error = "--backup " + options.backupFolder + ": not a folder";
         return false;
     }
-    backupFolder = options.backupFolder;
+    sim::setHiveBackupFolder(options.backupFolder);
     const bool required = options.offline == OfflineRegistry::required;
     if (found.family == sim::SystemFamily::nt) {
         const bool software = loadOne(sim::MachineHive::software, found.softwareHive);
@@ -99,7 +101,7 @@ const char* offlineRegistryText() { return registryText; }
 bool offlineSystemHiveLoaded() { return systemHiveLoaded; }
 
 bool saveOfflineRegistry() {
-    for (const sim::HiveOutcome& outcome : sim::closeHives(backupFolder)) {
+    for (const sim::HiveOutcome& outcome : sim::closeHives()) {
         report(outcome);
         if (!outcome.problem.empty()) registryIncomplete = true;
     }

@@ -4,6 +4,7 @@
 // system's own "\??\" form; an empty second string is a deletion, and a
 // '!' before the new name lets it replace what is there. Nothing is checked
 // or touched on the drives now.
+#include "hive_text.h"
 #include "sim_state.h"
 
 namespace sim {
@@ -48,6 +49,26 @@ bool fullPathOf(const std::string& path, std::string& full) {
     return true;
 }
 
+constexpr size_t unitSize = 2; // of the UTF-16 the NT family stores strings in
+
+// The list with one more entry, its closing zero after it. A list kept in a
+// hive file grows by its stored bytes, so that every entry already there
+// stays byte for byte, whatever its characters.
+std::string grownList(const RegValue* pending, bool inHive, const std::string& entry) {
+    if (!inHive) {
+        std::string data = pending != nullptr ? pending->data : std::string();
+        if (!data.empty() && data.back() == '\0') data.pop_back(); // the list's closing zero comes again below
+        return data + entry + '\0';
+    }
+    std::string stored = pending != nullptr ? pending->stored : std::string();
+    const std::string zeroUnit(unitSize, '\0');
+    if (stored.size() % unitSize == 0 && stored.size() >= unitSize &&
+        stored.compare(stored.size() - unitSize, unitSize, zeroUnit) == 0) {
+        stored.resize(stored.size() - unitSize);
+    }
+    return stored + storedData(REG_MULTI_SZ, entry + '\0');
+}
+
 } // namespace
 
 BOOL queueMoveAtRestart(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags) {
@@ -66,13 +87,15 @@ BOOL queueMoveAtRestart(LPCSTR existingFileName, LPCSTR newFileName, DWORD flags
 
     KeyPtr key;
     bool created = false;
-    walkKeyPath(machine().registry.localMachine, sessionManagerKey, true, key, created);
+    const LONG found = walkKeyPath(machine().registry.localMachine, sessionManagerKey, true, key, created);
+    if (found != ERROR_SUCCESS) return failWith(static_cast<DWORD>(found));
     const RegValue* pending = findValue(*key, pendingValueName);
     if (pending != nullptr && pending->type != REG_MULTI_SZ) return failWith(errorInvalidData);
-    std::string data = pending != nullptr ? pending->data : std::string();
-    if (!data.empty() && data.back() == '\0') data.pop_back(); // the list's closing zero comes again below
-    setValue(*key, pendingValueName, REG_MULTI_SZ, data + entry + '\0');
-    return TRUE;
+    const bool inHive = key->hive != nullptr;
+    const std::string list = grownList(pending, inHive, entry);
+    const LONG set = inHive ? setStoredValue(*key, pendingValueName, REG_MULTI_SZ, list)
+                            : setValue(*key, pendingValueName, REG_MULTI_SZ, list);
+    return set == ERROR_SUCCESS ? TRUE : failWith(static_cast<DWORD>(set));
 }
 
 void setRestartQueueWritable(bool writable) { machine().restartQueueWritable = writable; }

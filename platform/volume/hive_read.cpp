@@ -1,18 +1,21 @@
-// Loading a hive file into the simulated registry, and reading its keys
-// from the hive library's copy as the registry calls first need them.
+// Loading a hive file into the registry, completed from its logs when the
+// system left it dirty, and reading its keys from that image as the
+// registry calls first need them.
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #include "hive_file.h"
+#include "hive_logs.h"
 #include "hive_text.h"
+#include "hive/tree_check.h"
 #include "sim_state.h"
 
 namespace sim {
@@ -20,62 +23,23 @@ namespace sim {
 namespace {
 
 const char* const descriptorPaths = "/proc/self/fd/";
-const char* const hiveSignature = "regf";
-constexpr size_t signatureSize = 4;
-constexpr off_t primarySequenceAt = 4;
-constexpr size_t sequenceSize = 4;
-constexpr size_t headerStart = signatureSize + 2 * sequenceSize;
-
-struct FreeWithFree {
-    void operator()(void* memory) const { free(memory); }
-};
-template <typename T> using Owned = std::unique_ptr<T, FreeWithFree>;
+// No hive of a real system comes near this; a larger file is not read.
+constexpr off_t largestHive = off_t{2} * 1024 * 1024 * 1024 - 1;
 
 std::string errorText(int error) { return error != 0 ? std::strerror(error) : "no reason given"; }
 
-// The library gives names with their length, which may hold zeros.
-bool nodeName(hive_h* handle, hive_node_h node, std::string& name) {
-    errno = 0;
-    const Owned<char> text(hivex_node_name(handle, node));
-    if (!text) return false;
-    name.assign(text.get(), hivex_node_name_len(handle, node));
-    return true;
-}
-
-bool readValue(hive_h* handle, hive_value_h value, RegValue& read) {
-    auto stored = std::make_shared<StoredValue>();
-    errno = 0;
-    const Owned<char> name(hivex_value_key(handle, value));
-    if (!name) return false;
-    stored->name.assign(name.get(), hivex_value_key_len(handle, value));
-    hive_type type;
-    setTypeNumber(type, REG_NONE);
-    size_t length = 0;
-    errno = 0;
-    const Owned<char> data(hivex_value_value(handle, value, &type, &length));
-    if (!data && (errno != 0 || length != 0)) return false;
-    stored->type = typeNumber(type);
-    if (data) stored->data.assign(data.get(), length);
-    read.name = codePageName(stored->name);
-    read.type = stored->type;
-    read.data = codePageData(stored->type, stored->data);
-    read.stored = std::move(stored);
-    return true;
-}
-
 bool readSubkeys(RegKey& key) {
-    HiveFile& hive = *key.hive;
-    errno = 0;
-    const Owned<hive_node_h> children(hivex_node_children(hive.handle, key.node));
-    if (!children) return false;
-    for (const hive_node_h* child = children.get(); *child != 0; ++child) {
-        std::string name;
-        if (!nodeName(hive.handle, *child, name)) return false;
+    const HiveFile& hive = *key.hive;
+    std::vector<hive::CellOffset> nodes;
+    if (!hive.view->subkeys(static_cast<hive::CellOffset>(key.node), nodes)) return false;
+    for (hive::CellOffset node : nodes) {
+        hive::Name name;
+        if (!hive.view->keyName(node, name)) return false;
         auto subkey = std::make_shared<RegKey>();
-        subkey->name = codePageName(name);
+        subkey->name = codePageName(name.text);
         subkey->parent = key.weak_from_this();
         subkey->hive = key.hive;
-        subkey->node = *child;
+        subkey->node = node;
         subkey->unread = true;
         key.subkeys.push_back(std::move(subkey));
     }
@@ -88,71 +52,95 @@ bool readSubkeys(RegKey& key) {
     return true;
 }
 
-bool readEachValue(RegKey& key) {
-    HiveFile& hive = *key.hive;
-    errno = 0;
-    const Owned<hive_value_h> values(hivex_node_values(hive.handle, key.node));
-    if (!values) return false;
-    for (const hive_value_h* value = values.get(); *value != 0; ++value) {
-        RegValue read;
-        if (!readValue(hive.handle, *value, read)) return false;
-        key.values.push_back(std::move(read));
-    }
-    return true;
-}
-
-// The values the hive gives, whole or not, are what it holds: none of them
-// is a change, even when the rest cannot be read.
 bool readValues(RegKey& key) {
-    const bool whole = readEachValue(key);
+    const HiveFile& hive = *key.hive;
+    std::vector<hive::CellOffset> cells;
+    if (!hive.view->values(static_cast<hive::CellOffset>(key.node), cells)) return false;
+    for (hive::CellOffset cell : cells) {
+        hive::Name name;
+        uint32_t type = REG_NONE;
+        hive::Bytes data;
+        if (!hive.view->valueName(cell, name) || !hive.view->valueData(cell, type, data)) return false;
+        RegValue value;
+        value.name = codePageName(name.text);
+        value.type = type;
+        value.stored.assign(data.begin(), data.end());
+        value.data = codePageData(type, value.stored);
+        value.cell = cell;
+        key.values.push_back(std::move(value));
+    }
     key.storedValues = key.values.size();
-    return whole;
+    return true;
 }
 
-// A hive left dirty by a system that stopped without closing it has its
-// latest changes only in its log files, which nothing here reads: written
-// back, it would lose them.
-bool closedCleanly(int fd, std::string& problem) {
-    char header[headerStart] = {};
-    if (pread(fd, header, sizeof header, 0) != static_cast<ssize_t>(sizeof header) ||
-        std::memcmp(header, hiveSignature, signatureSize) != 0) {
-        problem = "it is not a registry hive";
-        return false;
-    }
-    if (std::memcmp(header + primarySequenceAt, header + primarySequenceAt + sequenceSize, sequenceSize) != 0) {
-        problem = "it was not closed cleanly (the system stopped with changes in its log files)";
-        return false;
+bool readWhole(int fd, off_t size, hive::Bytes& image) {
+    image.resize(static_cast<size_t>(size));
+    size_t at = 0;
+    while (at < image.size()) {
+        const ssize_t got = pread(fd, image.data() + at, image.size() - at, static_cast<off_t>(at));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        at += static_cast<size_t>(got);
     }
     return true;
 }
 
-// Opens the file itself, as the machine opens any file, and has the library
-// read what was opened, so that it can only ever read that regular file.
-bool openHive(const std::string& windowsPath, HiveFile& hive, std::string& problem) {
+// Opens the file itself, as the machine opens any file, and holds it, so
+// that what is read and later written is only ever that regular file; a
+// second program that holds it the same way (another scan) keeps this one
+// out.
+bool openHive(const std::string& windowsPath, HiveFile& hive, int& fd, std::string& problem) {
     hive.windowsPath = windowsPath;
     if (!resolveExisting(windowsPath.c_str(), hive.hostPath)) {
         problem = "it cannot be found";
         return false;
     }
-    hive.fd = openHost(hive.hostPath, hive.opened);
-    if (hive.fd < 0 || !S_ISREG(hive.opened.st_mode)) {
+    fd = openHost(hive.hostPath, hive.opened);
+    if (fd < 0 || !S_ISREG(hive.opened.st_mode)) {
         problem = "it cannot be opened as a file";
         return false;
     }
-    // Written back, it replaces the file itself, not a link on the way to it.
-    const std::string opened = descriptorPaths + std::to_string(hive.fd);
-    hive.hostPath = realHostPath(opened);
+    hive.hostPath = realHostPath(descriptorPaths + std::to_string(fd));
     if (hive.hostPath.empty()) {
         problem = "it cannot be opened as a file";
         return false;
     }
-    if (!closedCleanly(hive.fd, problem)) return false;
-    errno = 0;
-    hive.handle = hivex_open(opened.c_str(), HIVEX_OPEN_WRITE);
-    if (hive.handle == nullptr) {
-        problem = "the hive library refuses it as damaged or as no hive (" + errorText(errno) + ")";
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        problem = errno == EWOULDBLOCK ? "another program (another scan?) has it open" : "it cannot be held";
         return false;
     }
+    if (hive.opened.st_size > largestHive || !readWhole(fd, hive.opened.st_size, hive.image)) {
+        problem = "it cannot be read (" + errorText(errno) + ")";
+        return false;
+    }
+    return true;
+}
+
+// A file the system left dirty is completed from its logs, as the system
+// does when it loads it.
+bool completeFromLogs(HiveFile& hive, std::string& problem) {
+    std::vector<hive::LogFile> logs;
+    hive.logPaths = readHiveLogs(hive.hostPath, logs);
+    hive.disk.logFloor = hive::highestLogSequence(logs);
+    std::string why;
+    if (!hive::recoverHive(hive.image, logs, hive.recovery, why)) {
+        problem = "it was not closed cleanly and its logs cannot complete it: " + why;
+        return false;
+    }
+    hive::BaseBlock fields;
+    hive::readBaseBlock(hive.image.data(), hive.image.size(), fields);
+    hive.disk.sequence = fields.secondarySequence;
+    return true;
+}
+
+bool readImage(HiveFile& hive, std::string& problem) {
+    hive.view = std::make_unique<hive::HiveView>(hive.image);
+    std::string why;
+    if (!hive.view->valid(why) || !hive::wholeTreeReadable(*hive.view, why)) {
+        problem = "it is damaged or no hive: " + why;
+        return false;
+    }
+    hive.editor = std::make_unique<hive::HiveEditor>(hive.image);
     return true;
 }
 
@@ -162,6 +150,20 @@ const char* const currentValue = "Current";
 const char* const currentControlSet = "CurrentControlSet";
 const char* const controlSetFormat = "ControlSet%03u";
 constexpr size_t controlSetNameSize = 32;
+
+// A key of the registry only, never of the file.
+void addLinkKey(const KeyPtr& parent, const std::string& name, const KeyPtr& target) {
+    auto link = std::make_shared<RegKey>();
+    link->name = name;
+    link->parent = parent;
+    link->link = target;
+    auto& subkeys = subkeysOf(*parent);
+    const auto at = std::lower_bound(subkeys.begin(), subkeys.end(), upperCase(name),
+                                     [](const KeyPtr& existing, const std::string& wanted) {
+                                         return upperCase(existing->name) < wanted;
+                                     });
+    subkeys.insert(at, link);
+}
 
 // The system makes CurrentControlSet at its start: a link to the control
 // set that Select\Current names.
@@ -180,7 +182,7 @@ bool linkCurrentControlSet(const KeyPtr& root, std::string& problem) {
         problem = "its Select\\Current names no control set, so the system could not start from it";
         return false;
     }
-    addSubkey(root, currentControlSet)->link = target;
+    addLinkKey(root, currentControlSet, target);
     return true;
 }
 
@@ -194,23 +196,15 @@ void makeRoom(const std::string& name) {
                                [&](const std::shared_ptr<HiveFile>& hive) { return hive->root.lock() == existing; }),
                 hives.end());
     existing->hiveRoot = false;
-    removeKey(existing);
+    unloadKey(existing);
 }
 
 } // namespace
 
 HiveFile::~HiveFile() {
-    if (handle != nullptr) hivex_close(handle);
-    if (fd >= 0) ::close(fd);
+    if (disk.log >= 0) ::close(disk.log);
+    if (disk.primary >= 0) ::close(disk.primary);
 }
-
-DWORD typeNumber(const hive_type& stored) {
-    DWORD type = 0;
-    std::memcpy(&type, &stored, sizeof type);
-    return type;
-}
-
-void setTypeNumber(hive_type& stored, DWORD type) { std::memcpy(&stored, &type, sizeof type); }
 
 void noteDamage(HiveFile& hive, const std::string& what) {
     if (hive.damage.empty()) hive.damage = what;
@@ -220,26 +214,21 @@ void noteDamage(HiveFile& hive, const std::string& what) {
 // from being written.
 void readFromHive(RegKey& key) {
     key.unread = false;
-    if (key.hive == nullptr || key.hive->handle == nullptr) return;
-    if (!readSubkeys(key) || !readValues(key)) {
-        noteDamage(*key.hive, "a key in it cannot be read (" + errorText(errno) + ")");
-    }
+    if (key.hive == nullptr || key.hive->view == nullptr) return;
+    if (!readSubkeys(key) || !readValues(key)) noteDamage(*key.hive, "a key in it cannot be read");
 }
 
 bool loadHive(MachineHive which, const std::string& windowsPath, std::string& problem) {
     auto hive = std::make_shared<HiveFile>();
-    if (!openHive(windowsPath, *hive, problem)) return false;
-    errno = 0;
-    const hive_node_h rootNode = hivex_root(hive->handle);
-    if (rootNode == 0) {
-        problem = "the hive library finds no root key in it (" + errorText(errno) + ")";
+    if (!openHive(windowsPath, *hive, hive->disk.primary, problem) || !completeFromLogs(*hive, problem) ||
+        !readImage(*hive, problem)) {
         return false;
     }
     const char* const name = rootNames[static_cast<int>(which)];
     makeRoom(name);
     KeyPtr root = addSubkey(machine().registry.localMachine, name);
     root->hive = hive;
-    root->node = rootNode;
+    root->node = hive->view->root();
     root->unread = true;
     root->hiveRoot = true;
     hive->root = root;
@@ -248,7 +237,7 @@ bool loadHive(MachineHive which, const std::string& windowsPath, std::string& pr
     if (!hive->damage.empty()) {
         problem = hive->damage;
         root->hiveRoot = false;
-        removeKey(root);
+        unloadKey(root);
         return false;
     }
     machine().hives.push_back(hive);

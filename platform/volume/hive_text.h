@@ -1,8 +1,8 @@
 // Names and data between a registry hive file and what the machine's ANSI
 // registry calls show of them.
 //
-// The hive library gives and takes names in UTF-8. The NT family keeps the
-// string types (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) as UTF-16LE and its
+// A hive file keeps names as UTF-16 (or Latin-1, which is the same units).
+// The NT family keeps the string types (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) as UTF-16LE and its
 // ANSI calls convert them to and from the system code page, unit by unit;
 // data of every other type is bytes, shown as it is.
 #ifndef QUORVANE_PLATFORM_SIM_HIVE_TEXT_H
@@ -15,9 +15,9 @@
 namespace sim {
 
 // A name as the ANSI calls show it; a character the code page lacks reads '?'.
-std::string codePageName(const std::string& utf8);
-// A name made by the ANSI calls, for the hive library.
-std::string hiveName(const std::string& codePage);
+std::string codePageName(const std::u16string& units);
+// A name made by the ANSI calls, as the file keeps it.
+std::u16string hiveName(const std::string& codePage);
 
 // Stored data as RegQueryValueExA gives it (an odd last byte of a string
 // type is no unit, and is not shown).

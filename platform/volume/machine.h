@@ -114,34 +114,40 @@ enum class MachineHive { software, system };
 // Loads the hive file at windowsPath (resolved as the machine resolves every
 // path, and opened only when it is a regular file inside the drives) as
 // HKEY_LOCAL_MACHINE\SOFTWARE or SYSTEM, in place of whatever that key held.
-// Every registry call then reads and changes it, as it does the machine's
-// own keys; nothing is written to the file before closeHives. A SYSTEM hive
-// gets the system's CurrentControlSet, a link to the control set that its
-// Select\Current names. False, with the reason in `problem`, when the file
-// is not a hive the machine can use: it cannot be opened, the hive library
-// refuses it, it was not closed cleanly, a key on the way cannot be read,
-// or a SYSTEM hive names no control set. The key is not there then.
+// A file the system left dirty is completed from its logs (NAME.LOG1,
+// NAME.LOG2, NAME.LOG) as the system does, in memory; the file is held so
+// that a second program holding it the same way is kept out. Every
+// registry call then reads and changes it, as it does the machine's own
+// keys, and each change is written into the file, through its log and in
+// place, before the call returns (see hive_file.h); a change that cannot
+// be written fails as the call. A SYSTEM hive gets the system's
+// CurrentControlSet, a link to the control set that its Select\Current
+// names. False, with the reason in `problem`, when the file is not a hive
+// the machine can use: it cannot be opened or read, another program holds
+// it, it is dirty and its logs cannot complete it, it is damaged, a key on
+// the way cannot be read, or a SYSTEM hive names no control set. The key is
+// not there then.
 bool loadHive(MachineHive which, const std::string& windowsPath, std::string& problem);
 
-// What closing did with one loaded hive.
+// Where the copies of a hive file and its logs, as they were, are kept
+// before its first change is written: beside them (empty) or in that
+// folder. A set of copies already there is never replaced: a number is
+// added to the names (NAME.quorvane-backup, NAME.quorvane-backup.1, ...).
+void setHiveBackupFolder(const std::string& folder);
+
+// What became of one loaded hive.
 struct HiveOutcome {
     std::string file;     // the Windows path it was loaded from
-    bool changed = false; // the registry held changes to it
-    bool written = false; // and they are in the file now
+    bool changed = false; // a change was made to it, or tried
+    bool written = false; // every change made is in the file
     std::string backup;   // the host path of the copy kept of the file before
-    std::string problem;  // why it is not written, or the damage found in it; empty when all is well
+    std::string problem;  // why a change is not written, or the damage found in it; empty when all is well
 };
 
-// Writes each loaded hive whose keys or values changed back to its file:
-// first a copy of the file is kept (as NAME.quorvane-backup beside it, or in
-// backupFolder when one is given; a copy already there is never replaced, a
-// number is added instead), then the hive is written whole to
-// NAME.quorvane-new beside the file, which takes the file's place once it is
-// complete and reads back as a hive. On any failure the file stays byte for
-// byte as it was. A hive found damaged as it was read is not written at all.
-// Then the hives leave the registry: their keys are gone, and handles to
-// them fail. One outcome per hive, in the order they were loaded.
-std::vector<HiveOutcome> closeHives(const std::string& backupFolder);
+// Lets go of the loaded hives: their keys leave the registry, and handles
+// to them fail. Every change was written as it was made; nothing is
+// written now. One outcome per hive, in the order they were loaded.
+std::vector<HiveOutcome> closeHives();
 
 } // namespace sim
 

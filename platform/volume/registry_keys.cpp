@@ -59,5 +59,5 @@ LONG RegDeleteKeyA(HKEY key, LPCSTR subKey) {
     const LONG status = findKey(key, subKey, 0, false, doomed, created);
     if (status != ERROR_SUCCESS) return status;
     if (!sim::isNineX() && !sim::subkeysOf(*doomed).empty()) return ERROR_ACCESS_DENIED;
-    return sim::removeKey(doomed) ? ERROR_SUCCESS : ERROR_ACCESS_DENIED;
+    return sim::removeKey(doomed);
 }

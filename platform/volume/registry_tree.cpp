@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "hive_file.h"
+#include "hive_text.h"
 #include "sim_state.h"
 
 namespace sim {
@@ -54,9 +56,13 @@ KeyPtr findSubkey(RegKey& key, const std::string& name) {
 }
 
 KeyPtr addSubkey(const KeyPtr& parent, const std::string& name) {
+    size_t node = 0;
+    if (parent->hive != nullptr && addHiveKey(*parent, name, node) != ERROR_SUCCESS) return nullptr;
     auto key = std::make_shared<RegKey>();
     key->name = name;
     key->parent = parent;
+    key->hive = parent->hive;
+    key->node = node;
     const std::string order = upperCase(name);
     auto& subkeys = subkeysOf(*parent);
     const auto at = std::lower_bound(subkeys.begin(), subkeys.end(), order,
@@ -74,16 +80,41 @@ RegValue* findValue(RegKey& key, const std::string& name) {
     return nullptr;
 }
 
-void setValue(RegKey& key, const std::string& name, DWORD type, std::string data) {
+LONG setValue(RegKey& key, const std::string& name, DWORD type, std::string data) {
+    if (key.hive != nullptr) return setStoredValue(key, name, type, storedData(type, data));
     RegValue* existing = findValue(key, name);
     if (existing == nullptr) {
-        key.values.push_back(RegValue{name, type, std::move(data), nullptr});
-        return;
+        key.values.push_back(RegValue{name, type, std::move(data), 0, std::string()});
+    } else {
+        existing->type = type;
+        existing->data = std::move(data);
     }
-    if (existing->type == type && existing->data == data) return; // nothing changes, in a file or not
-    existing->type = type;
-    existing->data = std::move(data);
-    existing->stored.reset();
+    return ERROR_SUCCESS;
+}
+
+LONG setStoredValue(RegKey& key, const std::string& name, DWORD type, std::string stored) {
+    RegValue* existing = findValue(key, name);
+    if (existing != nullptr && existing->type == type && existing->stored == stored) return ERROR_SUCCESS;
+    RegValue value{existing != nullptr ? existing->name : name, type, codePageData(type, stored), 0,
+                   std::move(stored)};
+    const LONG written = setHiveValue(key, value.name, type, value.stored, value.cell);
+    if (written != ERROR_SUCCESS) return written;
+    if (existing != nullptr) {
+        *existing = std::move(value);
+    } else {
+        key.values.push_back(std::move(value));
+    }
+    return ERROR_SUCCESS;
+}
+
+LONG deleteValue(RegKey& key, const RegValue& value) {
+    if (key.hive != nullptr) {
+        const LONG deleted = deleteHiveValue(key, value);
+        if (deleted != ERROR_SUCCESS) return deleted;
+    }
+    auto& values = key.values;
+    values.erase(values.begin() + (&value - values.data()));
+    return ERROR_SUCCESS;
 }
 
 LONG walkKeyPath(const KeyPtr& from, const char* path, bool create, KeyPtr& found, bool& created) {
@@ -97,6 +128,7 @@ LONG walkKeyPath(const KeyPtr& from, const char* path, bool create, KeyPtr& foun
         if (created) {
             if (!create) return ERROR_FILE_NOT_FOUND;
             next = addSubkey(found, name);
+            if (next == nullptr) return ERROR_ACCESS_DENIED;
         }
         if (next->link != nullptr) next = next->link;
         if (next->deleted) return ERROR_FILE_NOT_FOUND; // a link to a key that went
@@ -105,13 +137,24 @@ LONG walkKeyPath(const KeyPtr& from, const char* path, bool create, KeyPtr& foun
     return ERROR_SUCCESS;
 }
 
-bool removeKey(const KeyPtr& key) {
+LONG removeKey(const KeyPtr& key) {
     const KeyPtr parent = key->parent.lock();
-    if (parent == nullptr || key->hiveRoot) return false;
-    auto& siblings = parent->subkeys;
-    siblings.erase(std::remove(siblings.begin(), siblings.end(), key), siblings.end());
+    if (parent == nullptr || key->hiveRoot) return ERROR_ACCESS_DENIED;
+    if (key->hive != nullptr) {
+        const LONG deleted = deleteHiveKey(*parent, *key);
+        if (deleted != ERROR_SUCCESS) return deleted;
+    }
+    unloadKey(key);
+    return ERROR_SUCCESS;
+}
+
+void unloadKey(const KeyPtr& key) {
+    const KeyPtr parent = key->parent.lock();
+    if (parent != nullptr) {
+        auto& siblings = parent->subkeys;
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), key), siblings.end());
+    }
     markDeleted(*key);
-    return true;
 }
 
 } // namespace sim

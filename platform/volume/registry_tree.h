@@ -23,19 +23,14 @@ namespace sim {
 
 struct HiveFile;
 
-// A value as its hive file holds it, kept while the value is as it was
-// read, so that an unchanged value goes back to the file byte for byte.
-struct StoredValue {
-    std::string name; // as the hive library gives it
-    DWORD type = REG_NONE;
-    std::string data;
-};
-
 struct RegValue {
     std::string name;
     DWORD type = REG_NONE;
-    std::string data; // as the ANSI calls see it
-    std::shared_ptr<const StoredValue> stored; // null for a value set here
+    std::string data;   // as the ANSI calls see it
+    // A value of a hive file: its record there and its data exactly as the
+    // file holds it, which is what goes back when the data is added to.
+    size_t cell = 0;
+    std::string stored;
 };
 
 struct RegKey;
@@ -81,16 +76,24 @@ void readFromHive(RegKey& key);
 // The subkey of that name, or null.
 KeyPtr findSubkey(RegKey& key, const std::string& name);
 
-// Adds a new, empty subkey in its place in the name order.
+// Adds a new, empty subkey in its place in the name order. Below a key of
+// a hive file it is made in the file first; null when it cannot be.
 KeyPtr addSubkey(const KeyPtr& parent, const std::string& name);
 
 // The value of that name ("" is the default value), or null.
 RegValue* findValue(RegKey& key, const std::string& name);
 
-// Sets a value, keeping the place and spelling of one that exists; unless
-// the type and data are the ones it has, what its hive file held of it is
-// forgotten.
-void setValue(RegKey& key, const std::string& name, DWORD type, std::string data);
+// Sets a value, keeping the place and spelling of one that exists. In a
+// key of a hive file the change is written into the file first (see
+// hive_file.h); its error comes back when it cannot be.
+LONG setValue(RegKey& key, const std::string& name, DWORD type, std::string data);
+
+// The same in a key of a hive file, with the data as the file is to hold
+// it (for a string type, UTF-16LE), which the ANSI calls then see converted.
+LONG setStoredValue(RegKey& key, const std::string& name, DWORD type, std::string stored);
+
+// Deletes a value of the key; in a key of a hive file, from the file first.
+LONG deleteValue(RegKey& key, const RegValue& value);
 
 // Follows a subkey path ('\' between names; empty names between separators
 // are passed over) from `from`. A null or empty path names `from` itself. A
@@ -111,8 +114,13 @@ LONG walkKeyPathInView(const KeyPtr& from, const char* path, REGSAM desired, boo
 std::vector<std::string> splitKeyPath(const std::string& path);
 
 // Takes a key out of its parent and marks it and everything below it
-// deleted. A root, or a key a hive is loaded at, cannot be removed: false.
-bool removeKey(const KeyPtr& key);
+// deleted. A root, or a key a hive is loaded at, cannot be removed:
+// ERROR_ACCESS_DENIED; a key of a hive file is deleted from the file first
+// (which takes only a key without subkeys).
+LONG removeKey(const KeyPtr& key);
+
+// Takes a loaded hive's keys out of the registry, leaving its file alone.
+void unloadKey(const KeyPtr& key);
 
 // Gives a value's type and data the way RegQueryValueExA does: the size
 // alone without a buffer, ERROR_MORE_DATA and the size needed when the

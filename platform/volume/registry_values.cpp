@@ -50,17 +50,14 @@ LONG RegSetValueExA(HKEY key, LPCSTR valueName, DWORD /*reserved*/, DWORD type, 
     if (data == nullptr && dataSize != 0) return ERROR_NOACCESS;
     std::string bytes;
     if (dataSize != 0) bytes.assign(reinterpret_cast<const char*>(data), dataSize);
-    sim::setValue(*found, valueNameOf(valueName), type, std::move(bytes));
-    return ERROR_SUCCESS;
+    return sim::setValue(*found, valueNameOf(valueName), type, std::move(bytes));
 }
 
 LONG RegDeleteValueA(HKEY key, LPCSTR valueName) {
     sim::KeyPtr found;
     const LONG status = sim::keyOfHandle(key, KEY_SET_VALUE, found);
     if (status != ERROR_SUCCESS) return status;
-    auto& values = sim::valuesOf(*found);
     const sim::RegValue* value = sim::findValue(*found, valueNameOf(valueName));
     if (value == nullptr) return ERROR_FILE_NOT_FOUND;
-    values.erase(values.begin() + (value - values.data()));
-    return ERROR_SUCCESS;
+    return sim::deleteValue(*found, *value);
 }

@@ -102,6 +102,7 @@ struct Machine {
     std::string tempFolder = "C:\\WINDOWS\\TEMP\\";
     Registry registry;
     std::vector<std::shared_ptr<HiveFile>> hives; // loaded, in the order they were
+    std::string hiveBackupFolder;                 // empty: beside each hive
     bool restartQueueWritable = true;
     // Variables set or removed by a test, by upper-case name; the others
     // are the defaults that follow the folders.

@@ -31,7 +31,7 @@ struct HiveValue {
 class HiveClean : public EngineTest {
 protected:
     HiveClean() { folder.makeFolder("config"); }
-    ~HiveClean() override { sim::closeHives(""); }
+    ~HiveClean() override { sim::closeHives(); }
 
     std::string software() const { return folder.hostPath("config/SOFTWARE"); }
     std::string system() const { return folder.hostPath("config/SYSTEM"); }
@@ -51,7 +51,7 @@ protected:
     // Closes the hives and expects the file to hold what it held before
     // less exactly the lines of the values given.
     void expectOnlyGone(const std::string& file, const std::string& before, const std::vector<std::string>& gone) {
-        const std::vector<sim::HiveOutcome> outcomes = sim::closeHives("");
+        const std::vector<sim::HiveOutcome> outcomes = sim::closeHives();
         ASSERT_FALSE(outcomes.empty());
         for (const sim::HiveOutcome& outcome : outcomes) EXPECT_TRUE(outcome.problem.empty()) << outcome.problem;
         bool missing = false;
@@ -156,7 +156,7 @@ TEST_P(ServiceKeysInHive, TheServiceGoesFromBothControlSets) {
     }
     load(sim::MachineHive::system, "config\\SYSTEM");
     EXPECT_TRUE(deleteServiceKeys("karvex"));
-    sim::closeHives("");
+    sim::closeHives();
     for (unsigned number : {1u, 2u}) {
         const std::string services = set(number) + "\\Services\\";
         EXPECT_FALSE(hives::hiveHasKey(system(), services + "karvex")) << services;
@@ -177,7 +177,7 @@ TEST_P(ServiceKeysInHive, ARestartDeletionIsQueuedInTheCurrentControlSet) {
         .commit();
     load(sim::MachineHive::system, "config\\SYSTEM");
     ASSERT_TRUE(MoveFileExA("C:\\WINDOWS\\bad.exe", nullptr, MOVEFILE_DELAY_UNTIL_REBOOT));
-    sim::closeHives("");
+    sim::closeHives();
     const std::string pending = "PendingFileRenameOperations";
     EXPECT_TRUE(hives::hiveHasValue(system(), set(GetParam()) + "\\Control\\Session Manager", pending));
     EXPECT_FALSE(hives::hiveHasValue(system(), set(3 - GetParam()) + "\\Control\\Session Manager", pending));

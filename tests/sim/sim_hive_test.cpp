@@ -187,7 +187,7 @@ TEST_P(ControlSets, CurrentControlSetIsTheOneSelectCurrentNames) {
                               KEY_ALL_ACCESS, nullptr, &key, nullptr),
               ERROR_SUCCESS);
     RegCloseKey(key);
-    const std::vector<sim::HiveOutcome> outcomes = sim::closeHives("");
+    const std::vector<sim::HiveOutcome> outcomes = sim::closeHives();
     ASSERT_EQ(outcomes.size(), 1u);
     EXPECT_TRUE(outcomes[0].written) << outcomes[0].problem;
     const std::string chosen = GetParam() == 1 ? "ControlSet001" : "ControlSet002";
@@ -205,7 +205,7 @@ TEST_F(SimHives, ASystemHiveThatNamesNoControlSetIsRefused) {
     EXPECT_FALSE(load(sim::MachineHive::system, systemPath));
     EXPECT_NE(problem.find("Select\\Current"), std::string::npos) << problem;
     EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, "SYSTEM"));
-    EXPECT_TRUE(sim::closeHives("").empty());
+    EXPECT_TRUE(sim::closeHives().empty());
     expectBytes(system(), before);
 }
 
@@ -215,7 +215,7 @@ TEST_F(SimHives, NtDeletesOnlyAKeyWithoutSubkeys) {
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\App"), ERROR_ACCESS_DENIED);
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\vendor\\app\\PART"), ERROR_SUCCESS);
     EXPECT_EQ(RegDeleteKeyA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\App"), ERROR_SUCCESS);
-    ASSERT_TRUE(sim::closeHives("")[0].written);
+    ASSERT_TRUE(sim::closeHives()[0].written);
     EXPECT_FALSE(hives::hiveHasKey(software(), "Vendor\\App"));
     EXPECT_TRUE(hives::hiveHasValue(software(), "Vendor\\Other", "v"));
 }
@@ -237,7 +237,7 @@ protected:
         EXPECT_FALSE(load(sim::MachineHive::software, softwarePath));
         EXPECT_FALSE(problem.empty());
         EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE"));
-        EXPECT_TRUE(sim::closeHives("").empty());
+        EXPECT_TRUE(sim::closeHives().empty());
         expectBytes(software(), image);
         EXPECT_EQ(configFiles(), std::vector<std::string>{"SOFTWARE"}) << problem;
         fs::remove(software());
@@ -283,7 +283,7 @@ TEST_F(DamagedHives, AHiveLeftDirtyBySystemThatStoppedIsRefused) {
     expectRefused(image);
 }
 
-TEST_F(DamagedHives, DamageFoundLaterKeepsEveryChangeOutOfTheFile) {
+TEST_F(DamagedHives, ADamagedKeyAnywhereRefusesTheHiveBeforeAnythingIsWritten) {
     size_t damaged = 0;
     {
         hives::HiveBuilder builder(software());
@@ -294,25 +294,13 @@ TEST_F(DamagedHives, DamageFoundLaterKeepsEveryChangeOutOfTheFile) {
     std::string image = hosttree::hostContent(software());
     ASSERT_LT(damaged + 8, image.size());
     image.replace(damaged + 4, 2, "zz"); // the record's signature, after its size
-    writeHostFile(software(), image);
-    ASSERT_TRUE(load(sim::MachineHive::software, softwarePath)) << problem;
-    HKEY run = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, runKey, 0, KEY_ALL_ACCESS, &run), ERROR_SUCCESS);
-    EXPECT_EQ(RegDeleteValueA(run, "bad"), ERROR_SUCCESS);
-    RegCloseKey(run);
-    registryKeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE\\Vendor\\Broken\\Below");
-    const std::vector<sim::HiveOutcome> outcomes = sim::closeHives("");
-    ASSERT_EQ(outcomes.size(), 1u);
-    EXPECT_FALSE(outcomes[0].written);
-    EXPECT_NE(outcomes[0].problem.find("damaged"), std::string::npos) << outcomes[0].problem;
-    expectBytes(software(), image);
-    EXPECT_TRUE(outcomes[0].backup.empty());
+    expectRefused(image);
+    EXPECT_NE(problem.find("damaged"), std::string::npos) << problem;
 }
 
-// A key whose first values can be read and whose last cannot: what was
-// read is what the hive holds, so a scan that changes nothing changes
-// nothing, and the damage is all that is said.
-TEST_F(DamagedHives, AValueThatCannotBeReadIsNoChange) {
+// A value whose data lies past the end of the file: the hive is refused
+// as it is loaded, before anything could be written into it.
+TEST_F(DamagedHives, AValueThatCannotBeReadRefusesTheHive) {
     size_t broken = 0;
     {
         hives::HiveBuilder builder(software());
@@ -326,21 +314,7 @@ TEST_F(DamagedHives, AValueThatCannotBeReadIsNoChange) {
     ASSERT_NE(broken, 0u);
     ASSERT_LT(broken + dataOffsetAt + 4, image.size());
     image.replace(broken + dataOffsetAt, 4, "\xf0\xff\xff\x7f"); // its data far past the end of the file
-    writeHostFile(software(), image);
-    ASSERT_TRUE(load(sim::MachineHive::software, softwarePath)) << problem;
-    registryKeyExists(HKEY_LOCAL_MACHINE, runKey);
-    HKEY run = nullptr;
-    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, runKey, 0, KEY_READ, &run), ERROR_SUCCESS);
-    DWORD valueCount = 0;
-    RegQueryInfoKeyA(run, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &valueCount, nullptr, nullptr,
-                     nullptr, nullptr);
-    RegCloseKey(run);
-    const std::vector<sim::HiveOutcome> outcomes = sim::closeHives("");
-    ASSERT_EQ(outcomes.size(), 1u);
-    EXPECT_FALSE(outcomes[0].changed) << outcomes[0].problem;
-    EXPECT_FALSE(outcomes[0].written);
-    EXPECT_NE(outcomes[0].problem.find("damaged"), std::string::npos) << outcomes[0].problem;
-    expectBytes(software(), image);
+    expectRefused(image);
 }
 
 // --- writing back -----------------------------------------------------------
@@ -383,8 +357,8 @@ protected:
         ASSERT_TRUE(load(sim::MachineHive::software, softwarePath)) << problem;
         deleteRunValue("bad");
     }
-    sim::HiveOutcome closeOne(const std::string& backupFolder = "") {
-        std::vector<sim::HiveOutcome> outcomes = sim::closeHives(backupFolder);
+    sim::HiveOutcome closeOne() {
+        std::vector<sim::HiveOutcome> outcomes = sim::closeHives();
         EXPECT_EQ(outcomes.size(), 1u);
         return outcomes.empty() ? sim::HiveOutcome{} : outcomes[0];
     }
@@ -413,17 +387,18 @@ TEST_F(SavedHives, AChangeIsWrittenAfterACopyAndEverythingElseStaysByteForByte) 
     const std::string before = hives::hiveDump(software());
     ASSERT_TRUE(load(sim::MachineHive::software, softwarePath)) << problem;
     deleteRunValue("bad");
-    const sim::HiveOutcome outcome = closeOne();
-    EXPECT_TRUE(outcome.changed);
-    ASSERT_TRUE(outcome.written) << outcome.problem;
-    EXPECT_EQ(outcome.backup, software() + ".quorvane-backup");
-    expectBytes(outcome.backup, original);
-    EXPECT_EQ(configFiles(), (std::vector<std::string>{"SOFTWARE", "SOFTWARE.quorvane-backup"}));
+    // In the file before the call returned, with the copy kept first.
+    expectBytes(software() + ".quorvane-backup", original);
     bool missing = false;
     const std::string expected = hives::withoutLines(
         before, {hives::dumpLine("bad", REG_SZ, hives::utf16("C:\\WINDOWS\\system32\\bad.exe"))}, missing);
     EXPECT_FALSE(missing);
     EXPECT_EQ(hives::hiveDump(software()), expected);
+    const sim::HiveOutcome outcome = closeOne();
+    EXPECT_TRUE(outcome.changed);
+    ASSERT_TRUE(outcome.written) << outcome.problem;
+    EXPECT_EQ(outcome.backup, software() + ".quorvane-backup");
+    EXPECT_EQ(configFiles(), (std::vector<std::string>{"SOFTWARE", "SOFTWARE.LOG1", "SOFTWARE.quorvane-backup"}));
 }
 
 TEST_F(SavedHives, NewAndChangedDataReachesTheFileAsTheSystemStoresIt) {
@@ -453,11 +428,15 @@ TEST_F(SavedHives, TheWrittenHiveAndItsCopyKeepWhoMayReadIt) {
 TEST_F(SavedHives, AnEarlierCopyIsNeverReplaced) {
     writeHostFile(software() + ".quorvane-backup", "earlier");
     writeHostFile(software() + ".quorvane-backup.1", "earlier still");
-    changeSoftware();
+    fs::create_directory(software() + ".quorvane-backup.2");
+    writeHostFile(software() + ".quorvane-backup.3.partial", "left by a run that was stopped");
+    makeSoftware();
     const std::string original = hosttree::hostContent(software());
+    ASSERT_TRUE(load(sim::MachineHive::software, softwarePath)) << problem;
+    deleteRunValue("bad");
     const sim::HiveOutcome outcome = closeOne();
     ASSERT_TRUE(outcome.written) << outcome.problem;
-    EXPECT_EQ(outcome.backup, software() + ".quorvane-backup.2");
+    EXPECT_EQ(outcome.backup, software() + ".quorvane-backup.4");
     expectBytes(outcome.backup, original);
     EXPECT_EQ(hosttree::hostContent(software() + ".quorvane-backup"), "earlier");
     EXPECT_EQ(hosttree::hostContent(software() + ".quorvane-backup.1"), "earlier still");
@@ -465,19 +444,31 @@ TEST_F(SavedHives, AnEarlierCopyIsNeverReplaced) {
 
 TEST_F(SavedHives, TheCopyGoesToTheBackupFolderWhenOneIsGiven) {
     hosttree::OutsideFolder backups;
-    changeSoftware();
+    sim::setHiveBackupFolder(backups.path());
+    makeSoftware();
     const std::string original = hosttree::hostContent(software());
-    const sim::HiveOutcome outcome = closeOne(backups.path());
+    ASSERT_TRUE(load(sim::MachineHive::software, softwarePath)) << problem;
+    deleteRunValue("bad");
+    const sim::HiveOutcome outcome = closeOne();
     ASSERT_TRUE(outcome.written) << outcome.problem;
     EXPECT_EQ(outcome.backup, backups.path() + "/SOFTWARE.quorvane-backup");
     expectBytes(outcome.backup, original);
-    EXPECT_EQ(configFiles(), std::vector<std::string>{"SOFTWARE"});
+    EXPECT_EQ(configFiles(), (std::vector<std::string>{"SOFTWARE", "SOFTWARE.LOG1"}));
 }
 
 TEST_F(SavedHives, WithoutACopyNothingIsWritten) {
-    changeSoftware();
+    sim::setHiveBackupFolder(volume.path() + "/no-such-folder");
+    makeSoftware();
     const std::string original = hosttree::hostContent(software());
-    const sim::HiveOutcome outcome = closeOne(volume.path() + "/no-such-folder");
+    ASSERT_TRUE(load(sim::MachineHive::software, softwarePath)) << problem;
+    HKEY run = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, runKey, 0, KEY_ALL_ACCESS, &run), ERROR_SUCCESS);
+    EXPECT_EQ(RegDeleteValueA(run, "bad"), ERROR_WRITE_FAULT);
+    EXPECT_EQ(RegDeleteValueA(run, "Mail"), ERROR_ACCESS_DENIED) << "nothing more is tried";
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExA(run, "bad", nullptr, nullptr, nullptr, &size), ERROR_SUCCESS) << "the value stays";
+    RegCloseKey(run);
+    const sim::HiveOutcome outcome = closeOne();
     EXPECT_FALSE(outcome.written);
     EXPECT_NE(outcome.problem.find("no copy"), std::string::npos) << outcome.problem;
     expectBytes(software(), original);
@@ -507,47 +498,42 @@ private:
     void (*previous_)(int) = nullptr;
 };
 
-TEST_F(SavedHives, AWriteThatFailsHalfwayLeavesTheHiveAsItWas) {
+TEST_F(SavedHives, AWriteThatFailsLeavesTheHiveAsItWas) {
     makeSoftware();
     const std::string original = hosttree::hostContent(software());
     ASSERT_TRUE(load(sim::MachineHive::software, softwarePath)) << problem;
-    setValue(runKey, "large", REG_BINARY, pseudoRandomBytes(256 * 1024, 6)); // the new file is the larger
-    sim::HiveOutcome outcome;
+    HKEY run = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, runKey, 0, KEY_ALL_ACCESS, &run), ERROR_SUCCESS);
+    const std::string large = pseudoRandomBytes(256 * 1024, 6); // its log entry is larger than the room left
     {
         const FileSizeLimit limit(original.size() + baseBlockSize); // room for the copy only
-        outcome = closeOne();
+        EXPECT_EQ(RegSetValueExA(run, "large", 0, REG_BINARY, reinterpret_cast<const BYTE*>(large.data()),
+                                 static_cast<DWORD>(large.size())),
+                  ERROR_WRITE_FAULT);
     }
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueExA(run, "large", nullptr, nullptr, nullptr, &size), ERROR_FILE_NOT_FOUND);
+    RegCloseKey(run);
+    const sim::HiveOutcome outcome = closeOne();
     EXPECT_FALSE(outcome.written);
     EXPECT_NE(outcome.problem.find("cannot be written"), std::string::npos) << outcome.problem;
     expectBytes(software(), original);
-    EXPECT_EQ(configFiles(), (std::vector<std::string>{"SOFTWARE", "SOFTWARE.quorvane-backup"}));
 }
 
 TEST_F(SavedHives, AFileChangedSinceItWasReadIsNotWritten) {
-    changeSoftware();
+    makeSoftware();
+    ASSERT_TRUE(load(sim::MachineHive::software, softwarePath)) << problem;
     std::ofstream(software(), std::ios::binary | std::ios::app) << "more";
     const std::string now = hosttree::hostContent(software());
+    HKEY run = nullptr;
+    ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, runKey, 0, KEY_ALL_ACCESS, &run), ERROR_SUCCESS);
+    EXPECT_NE(RegDeleteValueA(run, "bad"), ERROR_SUCCESS);
+    RegCloseKey(run);
     const sim::HiveOutcome outcome = closeOne();
     EXPECT_FALSE(outcome.written);
     EXPECT_NE(outcome.problem.find("changed"), std::string::npos) << outcome.problem;
     expectBytes(software(), now);
     EXPECT_EQ(configFiles(), std::vector<std::string>{"SOFTWARE"});
-}
-
-TEST_F(SavedHives, WhatAnEarlierRunLeftBesideTheHiveGivesWayButAFolderDoesNot) {
-    writeHostFile(software() + ".quorvane-new", "half written");
-    changeSoftware();
-    ASSERT_TRUE(closeOne().written);
-    EXPECT_FALSE(fs::exists(software() + ".quorvane-new"));
-
-    fs::remove(software() + ".quorvane-backup");
-    fs::create_directory(software() + ".quorvane-new");
-    ASSERT_TRUE(load(sim::MachineHive::software, softwarePath)) << problem;
-    setValue(runKey, "again", REG_SZ, stringData("x"));
-    const std::string before = hosttree::hostContent(software());
-    const sim::HiveOutcome outcome = closeOne();
-    EXPECT_FALSE(outcome.written);
-    expectBytes(software(), before);
 }
 
 TEST_F(SavedHives, ClosingTakesTheHivesOutOfTheRegistry) {
@@ -556,7 +542,7 @@ TEST_F(SavedHives, ClosingTakesTheHivesOutOfTheRegistry) {
     ASSERT_TRUE(load(sim::MachineHive::system, systemPath)) << problem;
     HKEY run = nullptr;
     ASSERT_EQ(RegOpenKeyExA(HKEY_LOCAL_MACHINE, runKey, 0, KEY_READ, &run), ERROR_SUCCESS);
-    const std::vector<sim::HiveOutcome> outcomes = sim::closeHives("");
+    const std::vector<sim::HiveOutcome> outcomes = sim::closeHives();
     ASSERT_EQ(outcomes.size(), 2u);
     EXPECT_TRUE(outcomes[0].written);
     EXPECT_EQ(outcomes[1].file, systemPath);
@@ -566,7 +552,7 @@ TEST_F(SavedHives, ClosingTakesTheHivesOutOfTheRegistry) {
     RegCloseKey(run);
     EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, "SOFTWARE"));
     EXPECT_FALSE(registryKeyExists(HKEY_LOCAL_MACHINE, "SYSTEM"));
-    EXPECT_TRUE(sim::closeHives("").empty());
+    EXPECT_TRUE(sim::closeHives().empty());
 }
 
 } // namespace

@@ -140,7 +140,7 @@ bool hostFileIs(const std::string& hostPath, const std::string& bytes) {
 }
 
 void closeChanged(const std::string& original) {
-    const std::vector<sim::HiveOutcome> outcomes = sim::closeHives("");
+    const std::vector<sim::HiveOutcome> outcomes = sim::closeHives();
     fuzz::require(outcomes.size() == 1 && outcomes[0].changed, "closing tells of the changed hive");
     const sim::HiveOutcome& outcome = outcomes[0];
     if (!outcome.written) {
@@ -152,7 +152,7 @@ void closeChanged(const std::string& original) {
     fuzz::require(load(sim::MachineHive::software), "a hive written loads again");
     fuzz::require(changeReadsBack(), "a hive written holds the change");
     const std::string written = hiveBytes();
-    const std::vector<sim::HiveOutcome> again = sim::closeHives("");
+    const std::vector<sim::HiveOutcome> again = sim::closeHives();
     fuzz::require(again.size() == 1 && !again[0].changed && hiveBytes() == written,
                   "a hive read and closed unchanged is not written");
 }
@@ -164,7 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const std::string original(reinterpret_cast<const char*>(data), size);
     fuzz::writeHostFile(hiveName, original);
     if (load(sim::MachineHive::system)) {
-        const std::vector<sim::HiveOutcome> outcomes = sim::closeHives("");
+        const std::vector<sim::HiveOutcome> outcomes = sim::closeHives();
         fuzz::require(outcomes.size() == 1 && !outcomes[0].changed && !outcomes[0].written,
                       "a hive only read is not written");
     }
