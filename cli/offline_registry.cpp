@@ -38,7 +38,7 @@ void report(const sim::HiveOutcome& outcome) {
     const std::string kept = "the hive as it was is kept as " + outcome.backup;
     if (outcome.written) {
         say(outcome.file + ": the changes are written; " + kept);
-    } else if (!outcome.problem.empty() && outcome.changed && !outcome.backup.empty()) {
+    } else if (outcome.partly) {
         say(outcome.file + ": not every change is written: " + outcome.problem + "; " + kept);
     } else if (!outcome.problem.empty() && outcome.changed) {
         say(outcome.file + ": the changes are not written: " + outcome.problem + "; the hive is as it was");

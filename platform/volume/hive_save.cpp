@@ -14,6 +14,7 @@ HiveOutcome closeHive(HiveFile& hive) {
     outcome.file = hive.windowsPath;
     outcome.changed = hive.changed || !hive.writeProblem.empty();
     outcome.written = hive.changed && hive.writeProblem.empty();
+    outcome.partly = hive.changed && !hive.writeProblem.empty();
     outcome.backup = hive.backup;
     outcome.problem = !hive.damage.empty() ? "it is damaged: " + hive.damage : hive.writeProblem;
     if (const KeyPtr root = hive.root.lock()) {

@@ -140,6 +140,7 @@ struct HiveOutcome {
     std::string file;     // the Windows path it was loaded from
     bool changed = false; // a change was made to it, or tried
     bool written = false; // every change made is in the file
+    bool partly = false;  // some changes are in the file, a later one is not
     std::string backup;   // the host path of the copy kept of the file before
     std::string problem;  // why a change is not written, or the damage found in it; empty when all is well
 };

@@ -194,10 +194,12 @@ expect_same "volume: and its copy is the hive as it was" \
     <(same_file "$work/system.orig" "$config/SYSTEM.quorvane-backup") <<<"same"
 expect_same "volume: the copy is the hive as it was" \
     <(same_file "$work/software.orig" "$config/SOFTWARE.quorvane-backup") <<<"same"
-expect_same "volume: the copies and the hives, nothing else, in config" <(files_beside "$config") <<'EOS'
+expect_same "volume: the copies and the hives with their logs, nothing else, in config" <(files_beside "$config") <<'EOS'
 SOFTWARE
+SOFTWARE.LOG1
 SOFTWARE.quorvane-backup
 SYSTEM
+SYSTEM.LOG1
 SYSTEM.quorvane-backup
 EOS
 expect_grep "volume: the registry is named" '^quorvane-scan: the registry of C:\\Windows is cleaned as well$' "$work/err"
@@ -213,8 +215,10 @@ expect_status "volume again: nothing more to remove" 0 "$(registry_lines)"
 expect_same "volume again: SOFTWARE is not written" <(same_file "$work/software.cleaned" "$config/SOFTWARE") <<<"same"
 expect_same "volume again: no second copy" <(files_beside "$config") <<'EOS'
 SOFTWARE
+SOFTWARE.LOG1
 SOFTWARE.quorvane-backup
 SYSTEM
+SYSTEM.LOG1
 SYSTEM.quorvane-backup
 EOS
 
@@ -319,7 +323,7 @@ scan_in "$scan" --quiet --backup "$work/backups" "$work/elsewhere"
 expect_status "--backup: found, exit 1" 1 $?
 expect_same "--backup: the copy is in the folder given" <(same_file "$work/software.orig" "$work/backups/SOFTWARE.quorvane-backup") \
     <<<"same"
-expect_same "--backup: none in config" <(files_beside "$config") <<<$'SOFTWARE\nSYSTEM'
+expect_same "--backup: none in config" <(files_beside "$config") <<<$'SOFTWARE\nSOFTWARE.LOG1\nSYSTEM\nSYSTEM.LOG1'
 scan_in "$scan" --quiet --backup "$work/no-such" "$work/elsewhere"
 expect_status "--backup to nothing: usage error" 2 $?
 expect_grep "--backup to nothing: says why" "^quorvane-scan: --backup $work/no-such: not a folder$" "$work/err"
@@ -596,7 +600,7 @@ for kind in truncated random garbage; do
         '^quorvane-scan: C:\\Windows\\System32\\config\\SOFTWARE: this registry hive is not cleaned: .*; nothing in it is changed$' \
         "$work/err"
     expect_same "damaged ($kind): byte for byte as it was" <(same_file "$work/software.orig" "$config/SOFTWARE") <<<"same"
-    expect_same "damaged ($kind): no copy of it" <(files_beside "$config") <<<$'SOFTWARE\nSYSTEM\nSYSTEM.quorvane-backup'
+    expect_same "damaged ($kind): no copy of it" <(files_beside "$config") <<<$'SOFTWARE\nSYSTEM\nSYSTEM.LOG1\nSYSTEM.quorvane-backup'
     expect_grep "damaged ($kind): the other hive is cleaned" \
         '^quorvane-scan: of the registry of C:\\Windows only the SYSTEM hive is cleaned$' "$work/err"
     expect_grep "damaged ($kind): the files are still scanned" '^C:\\Windows\\System32\\kernel16.exe     W32/Karvex.* removed$' \
@@ -654,7 +658,7 @@ chmod 555 "$config"
 scan_in "${unprivileged[@]}" "$scan" --quiet --backup "$work/ro-backups" "$work/readonly"
 expect_status "read-only config: exit 2" 2 $?
 expect_grep "read-only config: the changes are said not to be written" \
-    '^quorvane-scan: C:\\Windows\\System32\\config\\SOFTWARE: the changes are not written: it cannot be written as .*SOFTWARE.quorvane-new (Permission denied); the hive is as it was$' \
+    '^quorvane-scan: C:\\Windows\\System32\\config\\SOFTWARE: the changes are not written: its log .*/SOFTWARE.LOG1 cannot be written (Permission denied); the hive is as it was$' \
     "$work/err"
 expect_same "read-only config: the hive byte for byte as it was" <(same_file "$work/software.orig" "$config/SOFTWARE") <<<"same"
 expect_same "read-only config: the copy was kept first" \
