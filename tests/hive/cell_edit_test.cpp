@@ -331,6 +331,7 @@ TEST_F(HiveCell, ViewReadsWhatTheHiveLibraryWrote) {
     });
     std::string problem;
     EXPECT_TRUE(HiveView(image).valid(problem)) << problem;
+    EXPECT_TRUE(HiveView(image).checkCells(problem)) << problem;
     EXPECT_EQ(viewDump(image), hives::hiveDump(saved(image)));
 }
 
@@ -358,7 +359,24 @@ TEST_F(HiveCell, ViewReadsARealWindowsHiveAsTheHiveLibraryDoes) {
     std::string problem;
     ASSERT_TRUE(view.walkKeys(keys, problem)) << problem;
     EXPECT_EQ(keys.size(), 2590u); // the primary file alone, before its logs
+    EXPECT_TRUE(view.checkCells(problem)) << problem;
     EXPECT_EQ(viewDump(image), hives::hiveDump(saved(image)));
+    // Every hash Windows wrote into its lh lists is the one this program makes.
+    size_t hashes = 0;
+    for (CellOffset key : keys) {
+        hive::ListKind kind = hive::ListKind::none;
+        std::vector<CellOffset> entries;
+        const CellOffset list = hive::readU32(&image[hive::baseBlockSize + key + 4 + hive::nk::subkeyListAt]);
+        if (!view.subkeys(key, entries) || entries.empty() || !view.listEntries(list, kind, entries)) continue;
+        ASSERT_EQ(kind, hive::ListKind::lh);
+        for (size_t i = 0; i < entries.size(); ++i, ++hashes) {
+            Name subkey;
+            ASSERT_TRUE(view.keyName(entries[i], subkey));
+            EXPECT_EQ(hive::readU32(&image[hive::baseBlockSize + list + 4 + hive::list::entriesAt + i * 8 + 4]),
+                      hive::nameHash(subkey.text)) << utf8(subkey.text);
+        }
+    }
+    EXPECT_EQ(hashes + 1, keys.size());
 }
 
 // ---- Deleting ----
@@ -598,6 +616,23 @@ TEST_F(HiveCell, ValueSetChangesOnlyItsCellsAndReusesFreedSpace) {
     EXPECT_TRUE(hives::hiveHasValue(saved(image), "Software\\Tool", "Added"));
 }
 
+TEST_F(HiveCell, FreedCellsMergeWithTheirFreeNeighbours) {
+    const Bytes before = emptyImage(minorWithLh);
+    Bytes image = before;
+    HiveEditor editor(image);
+    const CellOffset root = HiveView(image).root();
+    std::string problem;
+    std::vector<CellOffset> values(3, noCell);
+    for (size_t i = 0; i < values.size(); ++i) {
+        ASSERT_TRUE(editor.setValue(root, name(u"v" + std::u16string(1, char16_t(u'0' + i))), regBinary,
+                                    pattern(100 >> (2 * i), 9), values[i], problem));
+    }
+    for (size_t i : {1, 0, 2}) ASSERT_TRUE(editor.deleteValue(root, values[i], problem)) << problem;
+    const std::set<size_t> free = freeCellHeaders(image);
+    ASSERT_EQ(free, freeCellHeaders(before)) << "one free cell again, as in the empty hive";
+    EXPECT_EQ(hive::readU32(&image[*free.begin()]), hive::readU32(&before[*free.begin()]));
+}
+
 TEST_F(HiveCell, NamesWithNulLatin1AndCjkRoundTrip) {
     SKIP_WITHOUT_REGF();
     Bytes image = emptyImage(minorWithLh);
@@ -666,9 +701,15 @@ TEST_F(HiveCell, AddedKeysAreFoundByNameInEveryKindOfList) {
         Bytes image = builtImage(minor, [](hives::HiveBuilder& builder) {
             for (const char* key : {"Run\\beta", "Run\\Delta", "Run\\alpha"}) builder.key(key);
         });
+        const Bytes before = image;
         HiveEditor editor(image);
         const CellOffset run = keyAt(HiveView(image), {u"Run"});
         std::string problem;
+        CellOffset first = noCell;
+        ASSERT_TRUE(editor.addKey(run, name(u"Bravo"), first, problem)) << problem;
+        expectChangesOnlyIn(before, image, editor,
+                            {run, first, field(image, run, hive::nk::securityAt), field(before, run, hive::nk::subkeyListAt),
+                             field(image, run, hive::nk::subkeyListAt)});
         for (const char16_t* text : {u"Charlie", u"\u00C4rger", u"aardvark", u"zulu", u"\u4E2D", u"ALPHA2"}) {
             CellOffset key = noCell;
             ASSERT_TRUE(editor.addKey(run, name(text), key, problem)) << problem;
@@ -676,7 +717,7 @@ TEST_F(HiveCell, AddedKeysAreFoundByNameInEveryKindOfList) {
         CellOffset duplicate = noCell;
         EXPECT_FALSE(editor.addKey(run, name(u"CHARLIE"), duplicate, problem));
         expectListInOrderWithHashes(image, run);
-        EXPECT_EQ(field(image, run, hive::nk::subkeyCountAt), 9u);
+        EXPECT_EQ(field(image, run, hive::nk::subkeyCountAt), 10u);
         EXPECT_EQ(field(image, run, hive::nk::maxSubkeyNameAt) & 0xFFFF, 16u);
         const std::string path = saved(image);
         EXPECT_TRUE(hives::hiveHasKey(path, "Run\\Charlie"));
@@ -872,6 +913,26 @@ TEST_F(HiveCell, CyclicListsAreRefused) {
     EXPECT_FALSE(HiveEditor(loop).deleteKey(root, child, problem)) << "it has a subkey";
 }
 
+TEST_F(HiveCell, ACellUsedTwiceStopsEveryChange) {
+    Bytes image = builtImage(minorWithLh, fillTools);
+    HiveView view(image);
+    const CellOffset tool = keyAt(view, {u"Software", u"Tool"});
+    const CellOffset blob = view.findValue(tool, u"Blob");
+    const CellOffset path = view.findValue(tool, u"Path");
+    // Path's data is Blob's too: freeing one would free the other's.
+    hive::writeU32(&image[hive::baseBlockSize + path + 4 + hive::vk::dataAt], field(image, blob, hive::vk::dataAt));
+    hive::writeU32(&image[hive::baseBlockSize + path + 4 + hive::vk::dataLengthAt], 20);
+    std::string problem;
+    EXPECT_FALSE(HiveView(image).checkCells(problem));
+    EXPECT_NE(problem.find("twice"), std::string::npos) << problem;
+    const Bytes before = image;
+    HiveEditor editor(image);
+    CellOffset made = noCell;
+    EXPECT_FALSE(editor.deleteValue(tool, path, problem));
+    EXPECT_FALSE(editor.addKey(tool, name(u"New"), made, problem));
+    EXPECT_EQ(image, before);
+}
+
 TEST_F(HiveCell, DamagedImagesNeverCrashAndRefusedChangesLeaveNoTrace) {
     const Bytes good = builtImage(minorWithLh, fillTools);
     std::mt19937 random(11);
@@ -891,7 +952,7 @@ TEST_F(HiveCell, DamagedImagesNeverCrashAndRefusedChangesLeaveNoTrace) {
         const bool done = round % 2 ? editor.addKey(key, name(u"Added"), made, problem)
                                     : editor.setValue(key, name(u"v"), regBinary, pattern(random() % 20000, 8), made, problem);
         if (done) {
-            EXPECT_TRUE(HiveView(image).walkKeys(keys, problem)) << problem;
+            EXPECT_TRUE(HiveView(image).checkCells(problem)) << problem;
         } else {
             EXPECT_EQ(image, before) << problem;
         }

@@ -79,12 +79,16 @@ HiveEditor::HiveEditor(Bytes& image) : image_(image), view_(std::make_unique<Hiv
 
 // ---- The journal of pages written ----
 
-void HiveEditor::begin() {
+bool HiveEditor::begin(std::string& problem) {
     change_ = Journal();
     change_.size = image_.size();
     firstSeen_.clear();
     baseFirstSeen_ = false;
     view_ = std::make_unique<HiveView>(image_);
+    problem.clear();
+    if (!checked_ && !view_->checkCells(problem)) return false;
+    checked_ = true;
+    return true;
 }
 
 bool HiveEditor::finish(bool done, std::string& problem) {
@@ -343,8 +347,7 @@ bool HiveEditor::freeValue(CellOffset value, std::string& problem) {
 }
 
 bool HiveEditor::deleteValue(CellOffset key, CellOffset value, std::string& problem) {
-    begin();
-    const bool done = view_->valid(problem) && removeValue(key, value, problem) && freeValue(value, problem) &&
+    const bool done = begin(problem) && removeValue(key, value, problem) && freeValue(value, problem) &&
                       touch(key);
     return finish(done, problem);
 }
@@ -470,9 +473,8 @@ bool HiveEditor::setValue(CellOffset key, const Name& name, uint32_t type, const
         problem = "the value's name or data is too long";
         return false;
     }
-    begin();
     std::vector<CellOffset> list;
-    bool done = view_->valid(problem);
+    bool done = begin(problem);
     if (done && !view_->values(key, list)) {
         problem = "the key's values cannot be read";
         done = false;
@@ -580,9 +582,8 @@ bool HiveEditor::removeSubkey(CellOffset parent, CellOffset key, std::string& pr
 }
 
 bool HiveEditor::deleteKey(CellOffset parent, CellOffset key, std::string& problem) {
-    begin();
     uint32_t subkeyCount = 0, security = noCell;
-    bool done = view_->valid(problem);
+    bool done = begin(problem);
     if (done && (key == view_->root() || !read32(key, nk::subkeyCountAt, subkeyCount) ||
                  !read32(key, nk::securityAt, security))) {
         problem = "not a key that can be deleted";
@@ -723,9 +724,8 @@ bool HiveEditor::addKey(CellOffset parent, const Name& name, CellOffset& key, st
         problem = "not a name a key can have";
         return false;
     }
-    begin();
     std::vector<CellOffset> keys;
-    bool done = view_->valid(problem);
+    bool done = begin(problem);
     if (done && !view_->subkeys(parent, keys)) {
         problem = "the parent's subkeys cannot be read";
         done = false;

@@ -5,8 +5,9 @@
 // write exactly those pages (to the hive's log, then in place) or undo the
 // lot.
 //
-// The image is checked as it is used (see cells.h); a change that meets a
-// damaged cell is refused and leaves the image as it was.
+// The whole image is checked before the first change (see cells.h), and
+// each cell again as it is used; a change that meets a damaged cell is
+// refused and leaves the image as it was.
 #ifndef QUORVANE_PLATFORM_VOLUME_HIVE_CELL_EDIT_H
 #define QUORVANE_PLATFORM_VOLUME_HIVE_CELL_EDIT_H
 
@@ -65,8 +66,9 @@ private:
     };
     struct Stored; // where a value's data went: the vk's length and offset fields
 
-    // One change: refused changes are undone by finish(false).
-    void begin();
+    // One change: refused changes are undone by finish(false). A hive whose
+    // cells do not check (HiveView::checkCells) is not changed at all.
+    bool begin(std::string& problem);
     bool finish(bool done, std::string& problem);
     void restore(const Journal& journal);
     void saveBefore(Journal& journal, uint32_t page, bool& added);
@@ -116,6 +118,7 @@ private:
     Journal change_;              // since the current change began
     std::set<uint32_t> firstSeen_; // pages the current change added to committed_
     bool baseFirstSeen_ = false;
+    bool checked_ = false;         // the cells checked once; every change keeps them so
 };
 
 } // namespace hive

@@ -3,7 +3,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <unordered_set>
 
 namespace hive {
 
@@ -388,6 +387,85 @@ bool HiveView::walkKeys(std::vector<CellOffset>& keys, std::string& problem) con
         }
         keys.push_back(key);
         for (auto at = below.rbegin(); at != below.rend(); ++at) pending.emplace_back(*at, depth + 1);
+    }
+    return true;
+}
+
+// The cells one key uses besides itself and its security record.
+bool HiveView::keyCells(CellOffset key, std::vector<CellOffset>& cells, CellOffset& security) const {
+    const uint8_t* data = nullptr;
+    uint32_t length = 0;
+    if (!keyRecord(key, data, length)) return false;
+    security = readU32(data + nk::securityAt);
+    const CellOffset subkeyList = readU32(data + nk::subkeyListAt);
+    const CellOffset valueList = readU32(data + nk::valueListAt);
+    const CellOffset classCell = readU32(data + nk::classAt);
+    const bool hasSubkeys = readU32(data + nk::subkeyCountAt) != 0;
+    cells.clear();
+    ListKind kind = ListKind::none;
+    std::vector<CellOffset> entries, list, dataParts;
+    if (hasSubkeys) {
+        if (!listEntries(subkeyList, kind, entries)) return false;
+        cells.push_back(subkeyList);
+        if (kind == ListKind::ri) cells.insert(cells.end(), entries.begin(), entries.end());
+    }
+    if (!values(key, list)) return false;
+    if (!list.empty()) cells.push_back(valueList);
+    for (CellOffset value : list) {
+        if (!dataCells(value, dataParts)) return false;
+        cells.push_back(value);
+        cells.insert(cells.end(), dataParts.begin(), dataParts.end());
+    }
+    if (classCell != noCell) cells.push_back(classCell);
+    return record(security, "sk", sk::descriptorAt, data, length);
+}
+
+// The allocated cells of every bin, found by walking each from its start.
+bool HiveView::allocatedCells(std::unordered_set<CellOffset>& cells, std::string& problem) const {
+    const uint8_t* bins = image_.data() + baseBlockSize;
+    for (size_t i = 0; i < binStarts_.size(); ++i) {
+        const uint32_t end = i + 1 < binStarts_.size() ? binStarts_[i + 1] : binsSize_;
+        for (uint32_t at = binStarts_[i] + binHeaderSize; at < end;) {
+            const uint32_t raw = readU32(bins + at);
+            const bool allocated = (raw & 0x80000000u) != 0;
+            const uint32_t size = allocated ? 0u - raw : raw;
+            if (size < cellAlignment || size % cellAlignment != 0 || size > end - at) {
+                problem = "the cells of the bin at " + std::to_string(binStarts_[i]) + " do not fill it";
+                return false;
+            }
+            if (allocated) cells.insert(at);
+            at += size;
+        }
+    }
+    return true;
+}
+
+bool HiveView::checkCells(std::string& problem) const {
+    std::vector<CellOffset> keys, cells;
+    if (!walkKeys(keys, problem)) return false;
+    std::unordered_set<CellOffset> used(keys.begin(), keys.end()), securities, allocated;
+    CellOffset security = noCell;
+    for (CellOffset key : keys) {
+        if (!keyCells(key, cells, security)) {
+            problem = "the key at " + std::to_string(key) + " has a damaged part";
+            return false;
+        }
+        securities.insert(security);
+        for (CellOffset cell : cells) {
+            if (!used.insert(cell).second) {
+                problem = "the cell at " + std::to_string(cell) + " is used twice";
+                return false;
+            }
+        }
+    }
+    if (!allocatedCells(allocated, problem)) return false;
+    for (const auto* set : {&used, &securities}) {
+        for (CellOffset cell : *set) {
+            if (allocated.count(cell) == 0 || (set == &securities && used.count(cell) != 0)) {
+                problem = "the cell at " + std::to_string(cell) + " is not a cell of its own";
+                return false;
+            }
+        }
     }
     return true;
 }

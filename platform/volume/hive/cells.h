@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "base_block.h"
@@ -140,6 +141,12 @@ public:
     // key cannot be read, is met twice (a cycle) or lies deeper than the
     // system allows.
     bool walkKeys(std::vector<CellOffset>& keys, std::string& problem) const;
+    // The whole hive is consistent enough to be changed: every key reads,
+    // every cell a key uses (lists, values, data, class) is used once and
+    // security records by keys only, each is an allocated cell where the
+    // walk of its bin finds one, and every bin's cells follow one another
+    // to its end. A cell freed or allocated then touches nothing else.
+    bool checkCells(std::string& problem) const;
 
     // The allocated cell at `cell`: its data (after the size) and length.
     // False when it is not inside one bin or not allocated.
@@ -168,6 +175,8 @@ private:
     bool keyRecord(CellOffset key, const uint8_t*& data, uint32_t& length) const;
     bool valueRecord(CellOffset value, const uint8_t*& data, uint32_t& length) const;
     bool leafKeys(CellOffset leaf, std::vector<CellOffset>& keys) const;
+    bool keyCells(CellOffset key, std::vector<CellOffset>& cells, CellOffset& security) const;
+    bool allocatedCells(std::unordered_set<CellOffset>& cells, std::string& problem) const;
 
     const Bytes& image_;
     std::vector<uint32_t> binStarts_; // in order; each bin ends where the next starts
