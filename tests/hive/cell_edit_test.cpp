@@ -379,6 +379,22 @@ TEST_F(HiveCell, ViewReadsARealWindowsHiveAsTheHiveLibraryDoes) {
     EXPECT_EQ(hashes + 1, keys.size());
 }
 
+TEST(HiveCellNames, CompareHashAndHintAsTheSystemDoes) {
+    EXPECT_EQ(hive::upcase(u'\u00E4'), u'\u00C4');
+    EXPECT_EQ(hive::upcase(u'\u00FF'), u'\u0178');
+    EXPECT_EQ(hive::upcase(u'\u00F7'), u'\u00F7'); // the division sign has no case
+    EXPECT_EQ(hive::upcase(u'\u0436'), u'\u0416');
+    EXPECT_TRUE(hive::sameName(u"Gr\u00FC\u00DFe", u"GR\u00DC\u00DFE"));
+    EXPECT_FALSE(hive::sameName(u"Run", u"Run "));
+    // In upper case '_' (0x5F) sorts after 'A' (0x41), though before 'a'.
+    EXPECT_GT(hive::compareNames(u"_x", u"ax"), 0);
+    EXPECT_LT(hive::compareNames(u"Ab", u"abc"), 0);
+    EXPECT_EQ(hive::nameHint(u"Charlie"), 'C' | 'h' << 8 | 'a' << 16 | 'r' << 24);
+    EXPECT_EQ(hive::nameHint(u"ab"), 'a' | 'b' << 8);
+    EXPECT_EQ(hive::nameHint(u"\u4E2Dx") & 0xFF, 0u) << "a hint that cannot hold the name starts with 0";
+    EXPECT_EQ(hive::nameHash(u"ab"), ('A' * 37u) + 'B');
+}
+
 // ---- Deleting ----
 
 TEST_F(HiveCell, DeletedValueIsGoneAndNothingElseChanged) {
@@ -398,8 +414,9 @@ TEST_F(HiveCell, DeletedValueIsGoneAndNothingElseChanged) {
     expectChangesOnlyIn(before, image, editor, touched);
 
     std::vector<std::string> expected = exportItems(regfexport(before).output);
-    const auto gone = std::find_if(expected.begin(), expected.end(),
-                                   [](const std::string& item) { return item.rfind("V ROOT\\Software\\Tool|Blob|", 0) == 0; });
+    const auto gone = std::find_if(expected.begin(), expected.end(), [](const std::string &item) {
+        return item.rfind("V ROOT\\Software\\Tool|Blob|", 0) == 0;
+    });
     ASSERT_NE(gone, expected.end());
     expected.erase(gone);
     const ToolRun after = regfexport(image);
@@ -432,7 +449,8 @@ TEST_F(HiveCell, DeletedKeyIsGoneWithItsValues) {
     HiveView view(image);
     const CellOffset parent = keyAt(view, {u"Software", u"Other"});
     const CellOffset leaf = keyAt(view, {u"Software", u"Other", u"Leaf"});
-    std::vector<CellOffset> touched{parent, leaf, hive::readU32(&image[hive::baseBlockSize + leaf + 4 + hive::nk::securityAt]),
+    std::vector<CellOffset> touched{parent, leaf,
+                                    hive::readU32(&image[hive::baseBlockSize + leaf + 4 + hive::nk::securityAt]),
                                     hive::readU32(&image[hive::baseBlockSize + parent + 4 + hive::nk::subkeyListAt]),
                                     hive::readU32(&image[hive::baseBlockSize + leaf + 4 + hive::nk::valueListAt])};
     std::vector<CellOffset> values, data;
@@ -585,7 +603,8 @@ TEST_F(HiveCell, DataOfAnOldHiveStaysInOneCell) {
     HiveView view(image);
     std::vector<CellOffset> cells;
     EXPECT_TRUE(view.dataCells(value, cells) && cells.size() == 1);
-    EXPECT_EQ(hives::hiveDump(saved(image)), "[]\n" + hives::dumpLine("Old", regBinary, std::string(data.begin(), data.end())));
+    EXPECT_EQ(hives::hiveDump(saved(image)),
+              "[]\n" + hives::dumpLine("Old", regBinary, std::string(data.begin(), data.end())));
 }
 
 TEST_F(HiveCell, ValueSetChangesOnlyItsCellsAndReusesFreedSpace) {
@@ -611,7 +630,8 @@ TEST_F(HiveCell, ValueSetChangesOnlyItsCellsAndReusesFreedSpace) {
     CellOffset added = noCell;
     ASSERT_TRUE(editor.setValue(key, name(u"Added"), regDword, Bytes{1, 2, 3, 4}, added, problem)) << problem;
     const CellOffset list = field(image, key, hive::nk::valueListAt);
-    expectChangesOnlyIn(before, image, editor, {key, value, old[0], added, list, field(before, key, hive::nk::valueListAt)});
+    expectChangesOnlyIn(before, image, editor,
+                        {key, value, old[0], added, list, field(before, key, hive::nk::valueListAt)});
     EXPECT_EQ(hives::hiveDump(saved(image)), viewDump(image));
     EXPECT_TRUE(hives::hiveHasValue(saved(image), "Software\\Tool", "Added"));
 }
@@ -695,36 +715,45 @@ void expectListInOrderWithHashes(const Bytes& image, CellOffset parent) {
     }
 }
 
-TEST_F(HiveCell, AddedKeysAreFoundByNameInEveryKindOfList) {
+// Keys added to a list the hive library made (lh) and to a new one (lf in
+// a hive of minor version 3, lh from 5 on).
+TEST_F(HiveCell, AddedKeysAreFoundByNameInLfAndLhLists) {
     SKIP_WITHOUT_REGF();
     for (uint32_t minor : {minorWithLf, minorWithLh}) {
         Bytes image = builtImage(minor, [](hives::HiveBuilder& builder) {
-            for (const char* key : {"Run\\beta", "Run\\Delta", "Run\\alpha"}) builder.key(key);
+            for (const char* key : {"Run\\beta", "Run\\Delta", "Run\\alpha", "Fresh"}) builder.key(key);
         });
         const Bytes before = image;
         HiveEditor editor(image);
         const CellOffset run = keyAt(HiveView(image), {u"Run"});
+        const CellOffset fresh = keyAt(HiveView(image), {u"Fresh"});
         std::string problem;
         CellOffset first = noCell;
         ASSERT_TRUE(editor.addKey(run, name(u"Bravo"), first, problem)) << problem;
         expectChangesOnlyIn(before, image, editor,
-                            {run, first, field(image, run, hive::nk::securityAt), field(before, run, hive::nk::subkeyListAt),
-                             field(image, run, hive::nk::subkeyListAt)});
-        for (const char16_t* text : {u"Charlie", u"\u00C4rger", u"aardvark", u"zulu", u"\u4E2D", u"ALPHA2"}) {
-            CellOffset key = noCell;
-            ASSERT_TRUE(editor.addKey(run, name(text), key, problem)) << problem;
+                            {run, first, field(image, run, hive::nk::securityAt),
+                             field(before, run, hive::nk::subkeyListAt), field(image, run, hive::nk::subkeyListAt)});
+        for (CellOffset parent : {run, fresh}) {
+            for (const char16_t* text : {u"Charlie", u"\u00C4rger", u"aardvark", u"zulu", u"\u4E2D", u"ALPHA2"}) {
+                CellOffset key = noCell;
+                ASSERT_TRUE(editor.addKey(parent, name(text), key, problem)) << problem;
+            }
+            CellOffset duplicate = noCell;
+            EXPECT_FALSE(editor.addKey(parent, name(u"CHARLIE"), duplicate, problem));
+            expectListInOrderWithHashes(image, parent);
         }
-        CellOffset duplicate = noCell;
-        EXPECT_FALSE(editor.addKey(run, name(u"CHARLIE"), duplicate, problem));
-        expectListInOrderWithHashes(image, run);
+        hive::ListKind kind = hive::ListKind::none;
+        std::vector<CellOffset> entries;
+        ASSERT_TRUE(HiveView(image).listEntries(field(image, fresh, hive::nk::subkeyListAt), kind, entries));
+        EXPECT_EQ(kind, minor == minorWithLf ? hive::ListKind::lf : hive::ListKind::lh);
         EXPECT_EQ(field(image, run, hive::nk::subkeyCountAt), 10u);
         EXPECT_EQ(field(image, run, hive::nk::maxSubkeyNameAt) & 0xFFFF, 16u);
         const std::string path = saved(image);
-        EXPECT_TRUE(hives::hiveHasKey(path, "Run\\Charlie"));
-        EXPECT_TRUE(hives::hiveHasKey(path, "Run\\zulu"));
-        for (const char* key : {"Charlie", "aardvark", "zulu", "beta"}) {
-            const ToolRun found = runTool("regfexport -K 'Run\\" + std::string(key) + "' '" + path + "'");
-            EXPECT_NE(found.output.find(std::string("Key: ") + key), std::string::npos) << minor << key << found.output;
+        for (const char* key : {"Run\\Charlie", "Run\\zulu", "Run\\beta", "Fresh\\aardvark", "Fresh\\zulu"}) {
+            EXPECT_TRUE(hives::hiveHasKey(path, key)) << key;
+            const ToolRun found = runTool("regfexport -K '" + std::string(key) + "' '" + path + "'");
+            const std::string last = std::string(key).substr(std::string(key).find('\\') + 1);
+            EXPECT_NE(found.output.find("Key: " + last), std::string::npos) << minor << key << found.output;
         }
         EXPECT_EQ(regfinfo(image).status, 0);
     }
@@ -939,7 +968,8 @@ TEST_F(HiveCell, DamagedImagesNeverCrashAndRefusedChangesLeaveNoTrace) {
     for (int round = 0; round < 300; ++round) {
         Bytes image = good;
         for (int flips = 0; flips < 8; ++flips) {
-            image[hive::baseBlockSize + random() % (image.size() - hive::baseBlockSize)] = static_cast<uint8_t>(random());
+            image[hive::baseBlockSize + random() % (image.size() - hive::baseBlockSize)] =
+                static_cast<uint8_t>(random());
         }
         HiveView view(image);
         std::vector<CellOffset> keys;
@@ -949,8 +979,9 @@ TEST_F(HiveCell, DamagedImagesNeverCrashAndRefusedChangesLeaveNoTrace) {
         HiveEditor editor(image);
         CellOffset made = noCell;
         const CellOffset key = keys[random() % keys.size()];
-        const bool done = round % 2 ? editor.addKey(key, name(u"Added"), made, problem)
-                                    : editor.setValue(key, name(u"v"), regBinary, pattern(random() % 20000, 8), made, problem);
+        const bool done =
+            round % 2 ? editor.addKey(key, name(u"Added"), made, problem)
+                      : editor.setValue(key, name(u"v"), regBinary, pattern(random() % 20000, 8), made, problem);
         if (done) {
             EXPECT_TRUE(HiveView(image).checkCells(problem)) << problem;
         } else {

@@ -54,7 +54,9 @@ private:
     size_t at_ = 0;
 };
 
-template <typename T> const T& pick(const std::vector<T>& items, uint8_t choice) { return items[choice % items.size()]; }
+template <typename T> const T &pick(const std::vector<T> &items, uint8_t choice) {
+    return items[choice % items.size()];
+}
 
 Bytes dataOf(size_t length, uint8_t seed) {
     Bytes data(length);
@@ -82,9 +84,11 @@ void requirePagesNamed(const Bytes& original, const Bytes& image, const hive::Hi
     const std::vector<uint32_t> pages = editor.dirtyPages();
     for (size_t at = hive::baseBlockSize; at < image.size(); at += hive::pageSize) {
         const size_t end = std::min(at + hive::pageSize, image.size());
-        const bool same = end <= original.size() && std::equal(image.begin() + at, image.begin() + end, original.begin() + at);
+        const bool same =
+            end <= original.size() && std::equal(image.begin() + at, image.begin() + end, original.begin() + at);
         const uint32_t page = static_cast<uint32_t>(at - hive::baseBlockSize);
-        fuzz::require(same || std::binary_search(pages.begin(), pages.end(), page), "every page changed is named dirty");
+        fuzz::require(same || std::binary_search(pages.begin(), pages.end(), page),
+                      "every page changed is named dirty");
     }
     fuzz::require(editor.baseBlockDirty() ||
                       std::equal(image.begin(), image.begin() + hive::baseBlockSize, original.begin()),

@@ -183,7 +183,9 @@ bool HiveEditor::read32(CellOffset cell, size_t field, uint32_t& value) const {
     return true;
 }
 
-bool HiveEditor::touch(CellOffset key) { return put64(key, nk::lastWrittenAt, writeTime_ ? writeTime_ : currentFileTime()); }
+bool HiveEditor::touch(CellOffset key) {
+    return put64(key, nk::lastWrittenAt, writeTime_ ? writeTime_ : currentFileTime());
+}
 
 std::vector<uint32_t> HiveEditor::dirtyPages() const {
     std::vector<uint32_t> pages;
@@ -488,7 +490,9 @@ bool HiveEditor::setValue(CellOffset key, const Name& name, uint32_t type, const
         done = value != noCell ? replaceData(value, type, data, problem)
                                : appendValue(key, name, type, data, value, problem);
     }
-    return finish(done && raiseValueMaxima(key, name.text.size(), data.size()) && touch(key), problem);
+    done = done && raiseValueMaxima(key, name.text.size(), data.size()) && touch(key);
+    if (!done) value = noCell;
+    return finish(done, problem);
 }
 
 // ---- Keys ----
@@ -742,7 +746,8 @@ bool HiveEditor::addKey(CellOffset parent, const Name& name, CellOffset& key, st
            put32(parent, nk::subkeyCountAt, static_cast<uint32_t>(keys.size() + 1)) &&
            read32(parent, nk::maxSubkeyNameAt, longest);
     const uint32_t nameBytes = static_cast<uint32_t>(name.text.size() * sizeof(char16_t)); // counted as UTF-16
-    done = done && ((longest & 0xFFFF) >= nameBytes || put16(parent, nk::maxSubkeyNameAt, static_cast<uint16_t>(nameBytes))) &&
+    done = done &&
+           ((longest & 0xFFFF) >= nameBytes || put16(parent, nk::maxSubkeyNameAt, static_cast<uint16_t>(nameBytes))) &&
            touch(parent);
     if (!done) key = noCell;
     return finish(done, problem);
