@@ -48,7 +48,8 @@ LogHeader examine(const LogFile& log, std::vector<std::string>& reasons) {
     const Bytes& bytes = log.bytes;
     if (bytes.empty()) {
         reasons.push_back(log.name + ": it is empty");
-    } else if (!baseBlockValid(bytes.data(), bytes.size()) || !readBaseBlock(bytes.data(), bytes.size(), header.fields)) {
+    } else if (!baseBlockValid(bytes.data(), bytes.size()) ||
+               !readBaseBlock(bytes.data(), bytes.size(), header.fields)) {
         reasons.push_back(log.name + ": its header is damaged");
     } else if (header.fields.fileType == fileTypeNewLog) {
         if (header.fields.primarySequence == header.fields.secondarySequence) {
@@ -59,7 +60,7 @@ LogHeader examine(const LogFile& log, std::vector<std::string>& reasons) {
     } else if (header.fields.fileType == fileTypeOldLog || header.fields.fileType == fileTypeOldLogWindows2000) {
         header.kind = LogKind::oldFormat;
     } else {
-        reasons.push_back(log.name + ": its header is not a log's" + numbered(" (file type ", header.fields.fileType) + ")");
+        reasons.push_back(log.name + numbered(": its header is not a log's (file type ", header.fields.fileType) + ")");
     }
     return header;
 }
@@ -159,15 +160,19 @@ bool readDirtyVector(const Bytes& bytes, uint32_t binsSize, Plan& plan) {
 bool planFromDirtyVector(const LogHeader& log, const Bytes& image, Plan& plan, std::vector<std::string>& reasons) {
     const Bytes& bytes = log.file->bytes;
     const uint32_t binsSize = log.fields.binsSize;
-    if (image.size() < lastWrittenAt + sizeof(uint64_t) || readU64(image.data() + lastWrittenAt) != log.fields.lastWritten) {
+    const bool sameTime = image.size() >= lastWrittenAt + sizeof(uint64_t) &&
+                          readU64(image.data() + lastWrittenAt) == log.fields.lastWritten;
+    if (!sameTime) {
         reasons.push_back(log.file->name + ": it was not written at the same time as the hive");
         return false;
     }
-    if (bytes.size() < dirtyBitmapAt || std::memcmp(bytes.data() + dirtyVectorAt, dirtySignature, sizeof dirtySignature) != 0) {
+    if (bytes.size() < dirtyBitmapAt ||
+        std::memcmp(bytes.data() + dirtyVectorAt, dirtySignature, sizeof dirtySignature) != 0) {
         reasons.push_back(log.file->name + ": it has no dirty vector");
         return false;
     }
-    if (binsSize == 0 || binsSize % pageSize != 0 || binsSize > largestBinsSize || !readDirtyVector(bytes, binsSize, plan)) {
+    const bool binsSound = binsSize != 0 && binsSize % pageSize == 0 && binsSize <= largestBinsSize;
+    if (!binsSound || !readDirtyVector(bytes, binsSize, plan)) {
         reasons.push_back(log.file->name + ": its dirty vector does not fit its bins size or the log");
         plan = Plan{};
         return false;
