@@ -1,7 +1,6 @@
 // Dirty hives for the tests; see dirty_hive.h.
 #include "dirty_hive.h"
 
-#include <algorithm>
 #include <cstring>
 
 namespace hive {

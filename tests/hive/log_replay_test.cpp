@@ -53,7 +53,9 @@ std::string commandOutput(const std::string& command, int& status) {
     return output;
 }
 
-bool haveCommand(const char* name) { return system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0; }
+bool haveCommand(const char* name) {
+    return system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+}
 
 // Keys as regfinfo lists them (the root included); -1 when it refuses the file.
 long regfinfoKeys(const std::string& path) {
@@ -102,6 +104,19 @@ void rehash(Bytes& entry) {
     hive::writeU64(&entry[hive::logEntryHash2At], hive::marvin32(entry.data(), 32));
 }
 
+constexpr size_t sizeAt = hive::logEntrySizeAt;
+constexpr size_t sequenceAt = hive::logEntrySequenceAt;
+constexpr size_t binsAt = hive::logEntryBinsSizeAt;
+constexpr size_t firstPageSizeAt = hive::logEntryHeaderSize + 4; // after the first page's offset
+
+uint32_t fieldOf(const Bytes& entry, size_t at) { return hive::readU32(&entry[at]); }
+
+// Sets a field of an entry, with right hashes: only the field is wrong.
+void setField(Bytes& entry, size_t at, uint32_t value) {
+    hive::writeU32(&entry[at], value);
+    rehash(entry);
+}
+
 // An entry of pages holding one byte value throughout: stale or foreign
 // data that must never reach the hive.
 Bytes junkEntry(const Bytes& shape, uint32_t sequence, uint8_t fill) {
@@ -114,7 +129,7 @@ Bytes junkEntry(const Bytes& shape, uint32_t sequence, uint8_t fill) {
 
 const std::string realFolder = std::string(QUORVANE_SHARED_TESTDATA) + "/dirty-user-hive/";
 
-class RealDirtyHive : public ::testing::Test {
+class LogReplayRealHive : public ::testing::Test {
 protected:
     void SetUp() override {
         if (!std::ifstream(realFolder + "transactions_NTUSER.DAT.xz") || !haveCommand("xz")) {
@@ -137,7 +152,7 @@ protected:
     LogFile log2;
 };
 
-TEST_F(RealDirtyHive, Marvin32GivesBothHashesOfEveryEntryWindowsWrote) {
+TEST_F(LogReplayRealHive, Marvin32GivesBothHashesOfEveryEntryWindowsWrote) {
     unsigned entries = 0;
     for (const LogFile* log : {&log1, &log2}) {
         size_t at = hive::logHeaderSize;
@@ -147,7 +162,8 @@ TEST_F(RealDirtyHive, Marvin32GivesBothHashesOfEveryEntryWindowsWrote) {
             ASSERT_LE(size, log->bytes.size() - at);
             EXPECT_EQ(hive::marvin32(entry + hive::logEntryHeaderSize, size - hive::logEntryHeaderSize),
                       hive::readU64(entry + hive::logEntryHash1At)) << log->name << " at " << at;
-            EXPECT_EQ(hive::marvin32(entry, 32), hive::readU64(entry + hive::logEntryHash2At)) << log->name << " at " << at;
+            EXPECT_EQ(hive::marvin32(entry, 32), hive::readU64(entry + hive::logEntryHash2At))
+                << log->name << " at " << at;
             hive::LogEntry read;
             EXPECT_EQ(hive::readLogEntry(log->bytes.data(), log->bytes.size(), at, read), hive::EntryCheck::sound);
             ++entries;
@@ -157,7 +173,7 @@ TEST_F(RealDirtyHive, Marvin32GivesBothHashesOfEveryEntryWindowsWrote) {
     EXPECT_EQ(entries, 23u + 1u);
 }
 
-TEST_F(RealDirtyHive, ReplayAppliesTheNewerLogAndTheHiveReadsWhole) {
+TEST_F(LogReplayRealHive, ReplayAppliesTheNewerLogAndTheHiveReadsWhole) {
     Bytes image = primary;
     Recovery recovery;
     std::string problem;
@@ -189,7 +205,7 @@ TEST_F(RealDirtyHive, ReplayAppliesTheNewerLogAndTheHiveReadsWhole) {
     }
 }
 
-TEST_F(RealDirtyHive, TheOlderLogAloneIsNotEnough) {
+TEST_F(LogReplayRealHive, TheOlderLogAloneIsNotEnough) {
     Bytes image = primary;
     Recovery recovery;
     std::string problem;
@@ -203,7 +219,7 @@ TEST_F(RealDirtyHive, TheOlderLogAloneIsNotEnough) {
 // Two states of one hive, written by the hive library: `before` with a few
 // keys and values, `after` with more keys, a value changed and data large
 // enough to make the bins grow.
-class GeneratedDirtyHive : public ::testing::Test {
+class LogReplay : public ::testing::Test {
 protected:
     static constexpr uint32_t cleanSequence = 100; // room below it for older entries
 
@@ -279,10 +295,10 @@ private:
     static Bytes* after_;
 };
 
-Bytes* GeneratedDirtyHive::before_ = nullptr;
-Bytes* GeneratedDirtyHive::after_ = nullptr;
+Bytes* LogReplay::before_ = nullptr;
+Bytes* LogReplay::after_ = nullptr;
 
-TEST_F(GeneratedDirtyHive, ReplayGivesTheChangedStateByteForByte) {
+TEST_F(LogReplay, ReplayGivesTheChangedStateByteForByte) {
     ASSERT_TRUE(hive::primaryDirty(dirty.primary.data(), dirty.primary.size()));
     ASSERT_TRUE(replay({{"SYSTEM.LOG1", dirty.log1}})) << problem;
     EXPECT_TRUE(recovery.wasDirty);
@@ -310,7 +326,7 @@ TEST_F(GeneratedDirtyHive, ReplayGivesTheChangedStateByteForByte) {
     }
 }
 
-TEST_F(GeneratedDirtyHive, EntriesFollowAcrossTwoLogsInTheOrderOfTheirNumbers) {
+TEST_F(LogReplay, EntriesFollowAcrossTwoLogsInTheOrderOfTheirNumbers) {
     const Bytes first = hive::logOf(header(dirty.sequence), {entry(dirty.sequence, grown)});
     const Bytes second = hive::logOf(header(dirty.sequence + 1), {entry(dirty.sequence + 1, last)});
     ASSERT_TRUE(replay({{"SYSTEM.LOG2", second}, {"SYSTEM.LOG1", first}})) << problem;
@@ -325,30 +341,31 @@ TEST_F(GeneratedDirtyHive, EntriesFollowAcrossTwoLogsInTheOrderOfTheirNumbers) {
     expectOnlyTheFirstPart();
 }
 
-TEST_F(GeneratedDirtyHive, ReplayStopsAtTheFirstEntryThatIsNotSound) {
+TEST_F(LogReplay, ReplayStopsAtTheFirstEntryThatIsNotSound) {
+    const uint32_t s = dirty.sequence;
     const std::vector<std::pair<const char*, std::function<void(Bytes&)>>> faults = {
-        {"a number skipped", [&](Bytes& e) { hive::writeU32(&e[hive::logEntrySequenceAt], dirty.sequence + 2); rehash(e); }},
-        {"a number repeated", [&](Bytes& e) { hive::writeU32(&e[hive::logEntrySequenceAt], dirty.sequence); rehash(e); }},
+        {"a number skipped", [s](Bytes& e) { setField(e, sequenceAt, s + 2); }},
+        {"a number repeated", [s](Bytes& e) { setField(e, sequenceAt, s); }},
         {"a page changed after hashing", [](Bytes& e) { e.back() ^= 1; }},
         {"the header changed after hashing", [](Bytes& e) { e[hive::logEntryFlagsAt] ^= 1; }},
-        {"a size not whole sectors", [](Bytes& e) { hive::writeU32(&e[hive::logEntrySizeAt], static_cast<uint32_t>(e.size() - 8)); rehash(e); }},
-        {"a size past the log", [](Bytes& e) { hive::writeU32(&e[hive::logEntrySizeAt], static_cast<uint32_t>(e.size() + 512)); rehash(e); }},
-        {"bins not whole pages", [](Bytes& e) { hive::writeU32(&e[hive::logEntryBinsSizeAt], hive::readU32(&e[hive::logEntryBinsSizeAt]) + 512); rehash(e); }},
-        {"a page past the bins", [](Bytes& e) { hive::writeU32(&e[hive::logEntryHeaderSize], hive::readU32(&e[hive::logEntryBinsSizeAt])); rehash(e); }},
-        {"more pages than the entry holds", [](Bytes& e) { hive::writeU32(&e[hive::logEntryPageCountAt], 1000); rehash(e); }},
-        {"absurd bins", [](Bytes& e) { hive::writeU32(&e[hive::logEntryBinsSizeAt], 0x80001000u); rehash(e); }},
+        {"a size not whole sectors", [](Bytes& e) { setField(e, sizeAt, fieldOf(e, sizeAt) - 8); }},
+        {"a size past the log", [](Bytes& e) { setField(e, sizeAt, fieldOf(e, sizeAt) + 512); }},
+        {"bins not whole pages", [](Bytes& e) { setField(e, binsAt, fieldOf(e, binsAt) + 512); }},
+        {"a page past the bins", [](Bytes& e) { setField(e, hive::logEntryHeaderSize, fieldOf(e, binsAt)); }},
+        {"a page longer than the entry", [](Bytes& e) { setField(e, firstPageSizeAt, 2 * hive::pageSize); }},
+        {"more pages than it holds", [](Bytes& e) { setField(e, hive::logEntryPageCountAt, 1000); }},
+        {"absurd bins", [](Bytes& e) { setField(e, binsAt, 0x80001000u); }},
     };
     for (const auto& fault : faults) {
         SCOPED_TRACE(fault.first);
-        Bytes second = entry(dirty.sequence + 1, last);
+        Bytes second = entry(s + 1, last);
         fault.second(second);
-        ASSERT_TRUE(replay({{"SYSTEM.LOG1", hive::logOf(header(dirty.sequence), {entry(dirty.sequence, grown), second})}}))
-            << problem;
+        ASSERT_TRUE(replay({{"SYSTEM.LOG1", hive::logOf(header(s), {entry(s, grown), second})}})) << problem;
         expectOnlyTheFirstPart();
     }
 }
 
-TEST_F(GeneratedDirtyHive, EntriesOlderThanTheHiveAreSkipped) {
+TEST_F(LogReplay, EntriesOlderThanTheHiveAreSkipped) {
     const uint32_t s = dirty.sequence;
     // A log of an earlier round, whose pages the hive already holds.
     const Bytes stale = hive::logOf(header(s - 3), {junkEntry(after(), s - 3, 0xEE), junkEntry(after(), s - 2, 0xEE)});
@@ -366,16 +383,17 @@ TEST_F(GeneratedDirtyHive, EntriesOlderThanTheHiveAreSkipped) {
     expectOnlyTheFirstPart();
 }
 
-TEST_F(GeneratedDirtyHive, ACleanHiveIsLeftAsItIsWhateverItsLogsHold) {
+TEST_F(LogReplay, ACleanHiveIsLeftAsItIsWhateverItsLogsHold) {
     Bytes clean = after();
-    ASSERT_TRUE(hive::recoverHive(clean, {{"SYSTEM.LOG1", dirty.log1}, {"SYSTEM.LOG", dirty.oldLog}}, recovery, problem));
+    const std::vector<LogFile> logs = {{"SYSTEM.LOG1", dirty.log1}, {"SYSTEM.LOG", dirty.oldLog}};
+    ASSERT_TRUE(hive::recoverHive(clean, logs, recovery, problem));
     EXPECT_FALSE(recovery.wasDirty);
     EXPECT_EQ(recovery.entriesApplied, 0u);
     EXPECT_TRUE(recovery.written.empty());
     EXPECT_EQ(clean, after());
 }
 
-TEST_F(GeneratedDirtyHive, ADamagedBaseBlockIsRebuiltFromTheNewestLog) {
+TEST_F(LogReplay, ADamagedBaseBlockIsRebuiltFromTheNewestLog) {
     const uint32_t s = dirty.sequence;
     const Bytes older = hive::logOf(header(s), {junkEntry(after(), s, 0xEE)});
     const Bytes newest = hive::logOf(header(s + 1), {entry(s + 1, dirty.pages)});
@@ -405,7 +423,7 @@ TEST_F(GeneratedDirtyHive, ADamagedBaseBlockIsRebuiltFromTheNewestLog) {
     EXPECT_TRUE(image.empty());
 }
 
-TEST_F(GeneratedDirtyHive, AnOldFormatLogAppliesWhenWrittenWithTheHive) {
+TEST_F(LogReplay, AnOldFormatLogAppliesWhenWrittenWithTheHive) {
     ASSERT_TRUE(replay({{"SYSTEM.LOG", dirty.oldLog}})) << problem;
     EXPECT_EQ(recovery.entriesApplied, 1u);
     EXPECT_EQ(recovery.pagesApplied, hive::changedPages(before(), after(), 512).size());
@@ -425,7 +443,7 @@ TEST_F(GeneratedDirtyHive, AnOldFormatLogAppliesWhenWrittenWithTheHive) {
     EXPECT_NE(problem.find("dirty vector does not fit"), std::string::npos) << problem;
 }
 
-TEST_F(GeneratedDirtyHive, ADirtyHiveThatCannotBeMadeConsistentIsRefusedWithAReason) {
+TEST_F(LogReplay, ADirtyHiveThatCannotBeMadeConsistentIsRefusedWithAReason) {
     Bytes damagedHeader = dirty.log1;
     damagedHeader[100] ^= 1;
     EXPECT_FALSE(replay({{"SYSTEM.LOG1", {}}, {"SYSTEM.LOG2", damagedHeader}}));
@@ -450,7 +468,7 @@ TEST_F(GeneratedDirtyHive, ADirtyHiveThatCannotBeMadeConsistentIsRefusedWithARea
     EXPECT_EQ(image, dirty.primary);
 }
 
-TEST_F(GeneratedDirtyHive, TheHighestNumberCountsEveryEntryStillInALog) {
+TEST_F(LogReplay, TheHighestNumberCountsEveryEntryStillInALog) {
     const uint32_t s = dirty.sequence;
     Bytes broken = entry(s + 1, last);
     broken.back() ^= 1; // Hash-1 wrong: never replayed, but Windows could chain it later
@@ -460,13 +478,15 @@ TEST_F(GeneratedDirtyHive, TheHighestNumberCountsEveryEntryStillInALog) {
     damagedHeader[100] ^= 1;
     EXPECT_EQ(hive::highestLogSequence({{"SYSTEM.LOG1", damagedHeader}}), s + 7);
     EXPECT_EQ(hive::highestLogSequence({{"SYSTEM.LOG1", header(s + 3)}}), s + 3);
+    const Bytes backToBack = hive::logOf(header(s), {entry(s, last), entry(s + 4, last)});
+    EXPECT_EQ(hive::highestLogSequence({{"SYSTEM.LOG1", backToBack}}), s + 4);
     EXPECT_EQ(hive::highestLogSequence({{"SYSTEM.LOG1", {}}, {"SYSTEM.LOG2", Bytes(700, 0xFF)}}), 0u);
     EXPECT_EQ(hive::highestLogSequence({}), 0u);
 }
 
 // --- Writing entries --------------------------------------------------------
 
-TEST_F(GeneratedDirtyHive, AnEntryWrittenReadsBackAsWritten) {
+TEST_F(LogReplay, AnEntryWrittenReadsBackAsWritten) {
     const Bytes written = entry(7, dirty.pages);
     ASSERT_FALSE(written.empty());
     EXPECT_EQ(written.size() % hive::logSectorSize, 0u);
@@ -490,7 +510,7 @@ TEST_F(GeneratedDirtyHive, AnEntryWrittenReadsBackAsWritten) {
     EXPECT_TRUE(hive::logEntry(Bytes(100, 0), 7, {}).empty());
 }
 
-TEST_F(GeneratedDirtyHive, ALogHeaderIsTheBaseBlockAsANewFormatLog) {
+TEST_F(LogReplay, ALogHeaderIsTheBaseBlockAsANewFormatLog) {
     const Bytes made = header(42);
     ASSERT_EQ(made.size(), hive::logHeaderSize);
     EXPECT_TRUE(hive::baseBlockValid(made.data(), made.size()));
