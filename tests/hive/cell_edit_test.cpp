@@ -962,6 +962,22 @@ TEST_F(HiveCell, ACellUsedTwiceStopsEveryChange) {
     EXPECT_EQ(image, before);
 }
 
+TEST_F(HiveCell, ASecurityRecordCountingTooFewKeysStopsEveryChange) {
+    Bytes image = builtImage(minorWithLh, fillTools);
+    HiveView view(image);
+    const CellOffset leaf = keyAt(view, {u"Software", u"Other", u"Leaf"});
+    const CellOffset security = field(image, leaf, hive::nk::securityAt);
+    // Every key shares the root's record; counting one, the leaf going would free it.
+    hive::writeU32(&image[hive::baseBlockSize + security + 4 + hive::sk::referencesAt], 1);
+    std::string problem;
+    EXPECT_FALSE(HiveView(image).checkCells(problem));
+    const Bytes before = image;
+    HiveEditor editor(image);
+    EXPECT_FALSE(editor.deleteKey(keyAt(view, {u"Software", u"Other"}), leaf, problem));
+    EXPECT_NE(problem.find("security"), std::string::npos) << problem;
+    EXPECT_EQ(image, before);
+}
+
 TEST_F(HiveCell, DamagedImagesNeverCrashAndRefusedChangesLeaveNoTrace) {
     const Bytes good = builtImage(minorWithLh, fillTools);
     std::mt19937 random(11);

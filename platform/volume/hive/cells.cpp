@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <unordered_map>
 
 namespace hive {
 
@@ -440,17 +441,43 @@ bool HiveView::allocatedCells(std::unordered_set<CellOffset>& cells, std::string
     return true;
 }
 
+// Each security record in use counts at least the keys using it, and is
+// linked both ways with the records before and after it, so that the last
+// key going can take it out of the ring. Those records are added to `ring`.
+bool HiveView::securityCounts(const std::unordered_map<CellOffset, uint32_t>& users,
+                              std::unordered_set<CellOffset>& ring, std::string& problem) const {
+    const uint8_t* data = nullptr;
+    const uint8_t* other = nullptr;
+    uint32_t length = 0;
+    for (const auto& [security, count] : users) {
+        problem = "the security record at " + std::to_string(security) + " is damaged";
+        if (!record(security, "sk", sk::descriptorAt, data, length) || readU32(data + sk::referencesAt) < count) {
+            return false;
+        }
+        const CellOffset next = readU32(data + sk::nextAt);
+        const CellOffset previous = readU32(data + sk::previousAt);
+        if (!record(next, "sk", sk::descriptorAt, other, length) || readU32(other + sk::previousAt) != security ||
+            !record(previous, "sk", sk::descriptorAt, other, length) || readU32(other + sk::nextAt) != security) {
+            return false;
+        }
+        ring.insert({security, next, previous});
+    }
+    problem.clear();
+    return true;
+}
+
 bool HiveView::checkCells(std::string& problem) const {
     std::vector<CellOffset> keys, cells;
     if (!walkKeys(keys, problem)) return false;
     std::unordered_set<CellOffset> used(keys.begin(), keys.end()), securities, allocated;
+    std::unordered_map<CellOffset, uint32_t> users;
     CellOffset security = noCell;
     for (CellOffset key : keys) {
         if (!keyCells(key, cells, security)) {
             problem = "the key at " + std::to_string(key) + " has a damaged part";
             return false;
         }
-        securities.insert(security);
+        ++users[security];
         for (CellOffset cell : cells) {
             if (!used.insert(cell).second) {
                 problem = "the cell at " + std::to_string(cell) + " is used twice";
@@ -458,7 +485,7 @@ bool HiveView::checkCells(std::string& problem) const {
             }
         }
     }
-    if (!allocatedCells(allocated, problem)) return false;
+    if (!securityCounts(users, securities, problem) || !allocatedCells(allocated, problem)) return false;
     for (const auto* set : {&used, &securities}) {
         for (CellOffset cell : *set) {
             if (allocated.count(cell) == 0 || (set == &securities && used.count(cell) != 0)) {

@@ -12,6 +12,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -143,7 +144,8 @@ public:
     bool walkKeys(std::vector<CellOffset>& keys, std::string& problem) const;
     // The whole hive is consistent enough to be changed: every key reads,
     // every cell a key uses (lists, values, data, class) is used once and
-    // security records by keys only, each is an allocated cell where the
+    // security records by keys only, each counting at least its keys and
+    // linked both ways in its ring; each is an allocated cell where the
     // walk of its bin finds one, and every bin's cells follow one another
     // to its end. A cell freed or allocated then touches nothing else.
     bool checkCells(std::string& problem) const;
@@ -177,6 +179,8 @@ private:
     bool leafKeys(CellOffset leaf, std::vector<CellOffset>& keys) const;
     bool keyCells(CellOffset key, std::vector<CellOffset>& cells, CellOffset& security) const;
     bool allocatedCells(std::unordered_set<CellOffset>& cells, std::string& problem) const;
+    bool securityCounts(const std::unordered_map<CellOffset, uint32_t>& users, std::unordered_set<CellOffset>& ring,
+                        std::string& problem) const;
 
     const Bytes& image_;
     std::vector<uint32_t> binStarts_; // in order; each bin ends where the next starts
