@@ -483,8 +483,8 @@ bool HiveEditor::setValue(CellOffset key, const Name& name, uint32_t type, const
     }
     value = noCell;
     Name found;
-    for (CellOffset existing : list) {
-        if (view_->valueName(existing, found) && sameName(found.text, name.text)) value = existing;
+    for (size_t i = 0; i < list.size() && value == noCell; ++i) {
+        if (view_->valueName(list[i], found) && sameName(found.text, name.text)) value = list[i]; // the first, as read
     }
     if (done) {
         done = value != noCell ? replaceData(value, type, data, problem)
