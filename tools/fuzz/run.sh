@@ -14,7 +14,7 @@
 # ones that failed). Each run's output is kept in build/fuzz/logs/TARGET.log.
 set -euo pipefail
 
-targets=(perf_data exe_check text_check restart_file run_value walk_names hive_load)
+targets=(perf_data exe_check text_check restart_file run_value walk_names hive_load hive_log_replay hive_writer)
 
 usage() {
     echo "usage: $0 TARGET|all [SECONDS]    (targets: ${targets[*]})" >&2
@@ -62,7 +62,8 @@ seed() {
         restart_file) "$out/tools/fuzz/make_restart_seeds" "$2" ;;
         run_value) "$out/tools/fuzz/make_run_value_seeds" "$2" ;;
         walk_names) "$out/tools/fuzz/make_walk_seeds" "$2" ;;
-        hive_load) "$root/tools/fuzz/make-hive-seeds.sh" "$2" "$out/make-hive" ;;
+        hive_load | hive_writer) "$root/tools/fuzz/make-hive-seeds.sh" "$2" "$out/make-hive" ;;
+        hive_log_replay) "$out/tools/fuzz/make_log_replay_seeds" "$2" ;;
     esac
 }
 
@@ -74,8 +75,10 @@ dictionary() {
         restart_file) printf '%s\n' '"[rename]"' '"[RENAME]"' '"NUL="' '"\x0d\x0a"' '"["' '"\x0a"' ;;
         text_check) printf '%s\n' '"begin"' '"BEGIN"' '" 644 "' '"\x0d\x0a"' '"\x09"' '"end"' ;;
         walk_names) printf '%s\n' '"/"' '"."' '" "' '"~1"' '"\\"' '"<"' '">"' '"?"' '"\x00"' ;;
-        hive_load) printf '%s\n' '"regf"' '"hbin"' '"nk"' '"vk"' '"sk"' '"lf"' '"lh"' '"li"' '"ri"' '"db"' \
+        hive_load | hive_writer) printf '%s\n' '"regf"' '"hbin"' '"nk"' '"vk"' '"sk"' '"lf"' '"lh"' '"li"' '"ri"' '"db"' \
             '"\xff\xff\xff\xff"' '"\x00\x10\x00\x00"' ;;
+        hive_log_replay) printf '%s\n' '"regf"' '"HvLE"' '"DIRT"' '"hbin"' '"\x06\x00\x00\x00"' '"\x00\x10\x00\x00"' \
+            '"\x00\x02\x00\x00"' ;;
         run_value) printf '%s\n' '"\\"' '"\""' '"%windir%"' '"\\system\\"' '"\\system32\\"' '".exe"' '" "' ;;
         *) return 1 ;;
     esac >"$2"
