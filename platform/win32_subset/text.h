@@ -27,9 +27,10 @@ typedef const WCHAR* LPCWSTR;
 // too small, ERROR_INVALID_PARAMETER for a null or empty source, a null or
 // overlapping destination with a size, or a negative size. Units the code
 // page lacks become defaultChar (or '?') and set *usedDefault.
-// In UTF-8 every unit has bytes (a surrogate without its other half too: its
-// three bytes read back as it); defaultChar and usedDefault must be null
-// (ERROR_INVALID_PARAMETER), flags 0 or WC_ERR_INVALID_CHARS
+// In UTF-8 every unit has bytes: a surrogate without its other half too,
+// its three bytes reading back as it, where the real call writes U+FFFD, so
+// that every string of units comes back whole. defaultChar and usedDefault
+// must be null (ERROR_INVALID_PARAMETER), flags 0 or WC_ERR_INVALID_CHARS
 // (ERROR_INVALID_FLAGS).
 int WideCharToMultiByte(UINT codePage, DWORD flags, LPCWSTR wide, int wideCount, LPSTR multi, int multiSize,
                         LPCSTR defaultChar, BOOL* usedDefault);
