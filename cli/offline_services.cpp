@@ -59,15 +59,18 @@ bool keyExists(const std::string& path) {
 // The service's key with every key under it. The journal is told of the
 // tree as it was, each key before the keys under it, so that an undo file
 // made from it recreates parents first; of a tree that was not deleted
-// whole, the keys that did go.
+// whole, the keys that did go. With a journal, a tree that cannot be copied
+// or recorded stays whole.
 bool deleteService(const std::string& path) {
     const ChangeJournal* journal = changeJournal;
     std::vector<RegistryKeyCopy> tree;
-    const bool copied = journal != nullptr && copyRegistryKey(HKEY_LOCAL_MACHINE, path.c_str(), tree);
+    if (journal != nullptr && (!registryRemovalAllowed() || !copyRegistryKey(HKEY_LOCAL_MACHINE, path.c_str(), tree))) {
+        return false;
+    }
     changeJournal = nullptr;
     const bool deleted = deleteTree(path, 0);
     changeJournal = journal;
-    if (!copied) return deleted;
+    if (journal == nullptr) return deleted;
     std::vector<RegistryKeyCopy> gone;
     for (const RegistryKeyCopy& key : tree) {
         if (!keyExists(key.path)) gone.push_back(key);

@@ -162,7 +162,11 @@ void onRestartEntry(const char* path, bool queued) {
                                    {"queued", queued}});
 }
 
-const ChangeJournal consoleJournal = {onValueRemoved, onKeyRemoved, onFileLine, onRestartEntry};
+// An undo file that could not be written holds no more than it did: the
+// scan removes nothing more, so that nothing goes that it does not hold.
+bool recordWhole() { return !journal.undo.hasFailed(); }
+
+const ChangeJournal consoleJournal = {onValueRemoved, onKeyRemoved, onFileLine, onRestartEntry, recordWhole};
 
 // The system whose registry and queues the scan used; null for a volume
 // that holds no Windows installation.
@@ -250,7 +254,7 @@ bool finishJournal(const ScanEnd& end) {
     bool complete = true;
     if (journal.undo.isOpen() && !journal.undo.close()) {
         journal.undoFailed = true;
-        say("--undo: the undo file could not be written whole");
+        say("--undo: the undo file could not be written whole: the scan removed no registry value or key after that");
         complete = false;
     }
     if (!journal.reportPath.empty()) complete = writeReport(report(end)) && complete;

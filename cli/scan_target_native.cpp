@@ -73,6 +73,10 @@ bool prepareScanTarget(const ScanOptions& given, std::string& error) {
         if (!checkFolder(drive.folder, error)) return false;
     }
     sim::reset();
+    // Text as Windows 10 can keep it: the volume's registry names and strings
+    // reach the engine, the report and the undo file exactly, and match the
+    // host's UTF-8 names of files.
+    sim::setAnsiCodePage(sim::AnsiCodePage::utf8);
     for (const DriveFolder& drive : options.drives) {
         if (!sim::mapDrive(drive.letter, drive.folder)) {
             error = drive.folder + ": cannot be presented as drive " + drive.letter + ":";

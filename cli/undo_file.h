@@ -1,7 +1,8 @@
 // The undo file: every registry value and key the scan removes, written as
 // it is removed in the format the system's registry editor imports
-// ("Windows Registry Editor Version 5.00"), so that importing the file puts
-// them back.
+// ("Windows Registry Editor Version 5.00": UTF-16LE after its byte-order
+// mark, lines ended by CR LF; see undo_lines.h), so that importing the file
+// puts them back.
 #ifndef QUORVANE_CLI_UNDO_FILE_H
 #define QUORVANE_CLI_UNDO_FILE_H
 
@@ -10,18 +11,7 @@
 #include <vector>
 
 #include "change_journal.h"
-
-// "HKEY_LOCAL_MACHINE\SOFTWARE\...", in UTF-8: the key's full name, with
-// the hive's name in capitals as the registry editor writes it.
-std::string registryKeyName(HKEY root, const std::string& path);
-
-// "[HKEY_LOCAL_MACHINE\SOFTWARE\...]": the key's line.
-std::string undoKeyLine(HKEY root, const std::string& path);
-
-// One "name"=data line: plain text for a string of printable ASCII,
-// dword: for a number, hex(N): for the rest (strings as UTF-16, as the
-// registry keeps them).
-std::string undoValueLine(const RegistryValueCopy& value);
+#include "undo_lines.h"
 
 class UndoFile {
   public:
@@ -36,14 +26,16 @@ class UndoFile {
     // Each addition is on disk before the scan goes on.
     void addValue(HKEY root, const char* keyPath, const RegistryValueCopy& value);
     void addKeys(HKEY root, const std::vector<RegistryKeyCopy>& tree);
+    // Whether a write has failed: what it held is not in the file.
+    bool hasFailed() const { return failed_; }
     // False when any write failed; closes the file.
     bool close();
 
   private:
-    void write(const std::string& text);
+    void write(const std::u16string& text);
 
     std::FILE* file_ = nullptr;
-    std::string lastKey_;
+    std::u16string lastKey_;
     bool failed_ = false;
 };
 

@@ -101,4 +101,8 @@ bool subkeyNames(HKEY key, std::vector<std::string>& names) {
     }
 }
 
+bool registryRemovalAllowed() {
+    return changeJournal == nullptr || changeJournal->recordWhole == nullptr || changeJournal->recordWhole();
+}
+
 bool isFileLine(ResultLine line) { return line >= lineRemoved && line <= lineTextLeftAsChosen; }

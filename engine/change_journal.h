@@ -35,9 +35,17 @@ struct ChangeJournal {
     void (*fileLine)(ResultLine line, const char* path, const char* detectionName);
     // A file given to the next start to delete; queued is false when that failed.
     void (*restartEntry)(const char* path, bool queued);
+    // Whether the record still holds every registry removal told so far
+    // (null: it always does). Once it does not, nothing more is removed.
+    bool (*recordWhole)();
 };
 
 extern const ChangeJournal* changeJournal;
+
+// Whether a registry value or key may be removed now: always without a
+// journal; with one, only while its record is whole. The value or key must
+// also be copied first, and is left in place when that fails.
+bool registryRemovalAllowed();
 
 // The value's type and data; false when it cannot be read whole or is
 // larger than any value the engine deletes.

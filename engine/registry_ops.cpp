@@ -31,12 +31,15 @@ bool deleteServiceKey(const char* prefix, const char* serviceName, const char* s
 
 } // namespace
 
+// With a journal, what cannot be recorded is not removed: the deletion
+// fails, and so no result line tells of it.
 bool deleteOpenKeyValue(HKEY root, const char* subKey, HKEY key, const char* valueName, REGSAM view) {
+    const ChangeJournal* journal = changeJournal;
     RegistryValueCopy copy;
-    const bool copied = changeJournal != nullptr && copyRegistryValue(key, valueName, copy);
+    if (journal != nullptr && (!registryRemovalAllowed() || !copyRegistryValue(key, valueName, copy))) return false;
     if (RegDeleteValueA(key, valueName) != ERROR_SUCCESS) return false;
     // Named where it really was, so that putting it back puts it there.
-    if (copied) changeJournal->valueRemoved(root, keyPathInView(root, subKey, view).c_str(), copy);
+    if (journal != nullptr) journal->valueRemoved(root, keyPathInView(root, subKey, view).c_str(), copy);
     return true;
 }
 
@@ -72,10 +75,13 @@ bool readRegValue(HKEY root, const char* subKey, const char* valueName, std::vec
 }
 
 bool deleteMachineKey(const char* subKey) {
+    const ChangeJournal* journal = changeJournal;
     std::vector<RegistryKeyCopy> tree;
-    const bool copied = changeJournal != nullptr && copyRegistryKey(HKEY_LOCAL_MACHINE, subKey, tree);
+    if (journal != nullptr && (!registryRemovalAllowed() || !copyRegistryKey(HKEY_LOCAL_MACHINE, subKey, tree))) {
+        return false;
+    }
     if (RegDeleteKeyA(HKEY_LOCAL_MACHINE, subKey) != ERROR_SUCCESS) return false;
-    if (copied) changeJournal->keyRemoved(HKEY_LOCAL_MACHINE, tree);
+    if (journal != nullptr) journal->keyRemoved(HKEY_LOCAL_MACHINE, tree);
     return true;
 }
 

@@ -297,7 +297,7 @@ void recordValueRemoved(HKEY, const char* keyPath, const RegistryValueCopy& valu
 void ignoreKeys(HKEY, const std::vector<RegistryKeyCopy>&) {}
 void ignoreFileLine(ResultLine, const char*, const char*) {}
 void ignoreRestartEntry(const char*, bool) {}
-const ChangeJournal valueRecorder = {recordValueRemoved, ignoreKeys, ignoreFileLine, ignoreRestartEntry};
+const ChangeJournal valueRecorder = {recordValueRemoved, ignoreKeys, ignoreFileLine, ignoreRestartEntry, nullptr};
 
 // The journal is told of each removal once, where the value was.
 std::vector<std::string> journalled(const std::function<void()>& clean) {
@@ -330,6 +330,59 @@ TEST_F(RegistryCleanOneView, EachValueIsRemovedOnceThoughBothViewsAreLookedIn) {
     EXPECT_FALSE(MachineValues::has(runKey, "qv-once"));
     EXPECT_FALSE(MachineValues::has(runServicesKey, "qv-remembered"));
     EXPECT_EQ(window.lines(), std::vector<std::string>(2, familyLine));
+}
+
+// A journal that counts the removals it is told of, and whose record stops
+// being whole when the test says so.
+int removalsTold = 0;
+bool recordIsWhole = true;
+void countValue(HKEY, const char*, const RegistryValueCopy&) { ++removalsTold; }
+void countKeys(HKEY, const std::vector<RegistryKeyCopy>&) { ++removalsTold; }
+bool wholeRecord() { return recordIsWhole; }
+const ChangeJournal countingJournal = {countValue, countKeys, ignoreFileLine, ignoreRestartEntry, wholeRecord};
+
+class RegistryCleanRecorded : public RegistryClean {
+protected:
+    RegistryCleanRecorded() {
+        removalsTold = 0;
+        recordIsWhole = true;
+        changeJournal = &countingJournal;
+    }
+    ~RegistryCleanRecorded() override { changeJournal = nullptr; }
+};
+
+TEST_F(RegistryCleanRecorded, OnceTheRecordIsNotWholeNoValueOrKeyIsRemoved) {
+    registry.set(runKey, "qv-kept", "whatever");
+    registry.load(R"([HKEY_LOCAL_MACHINE\SYSTEM\ControlSet001\Services\qvkept\Enum]
+)");
+    recordIsWhole = false;
+    EXPECT_FALSE(deleteRegValue(HKEY_LOCAL_MACHINE, runKey, "qv-kept"));
+    EXPECT_FALSE(deleteServiceKeys("qvkept"));
+    EXPECT_TRUE(MachineValues::has(runKey, "qv-kept"));
+    EXPECT_TRUE(MachineValues::hasKey("SYSTEM\\ControlSet001\\Services\\qvkept\\Enum"));
+    EXPECT_EQ(removalsTold, 0);
+    recordIsWhole = true;
+    EXPECT_TRUE(deleteRegValue(HKEY_LOCAL_MACHINE, runKey, "qv-kept"));
+    EXPECT_TRUE(deleteServiceKeys("qvkept"));
+    EXPECT_FALSE(MachineValues::has(runKey, "qv-kept"));
+    EXPECT_FALSE(MachineValues::hasKey("SYSTEM\\ControlSet001\\Services\\qvkept"));
+    EXPECT_EQ(removalsTold, 3) << "the value, then Enum and the service's key as each went";
+}
+
+// Larger than any copy the journal takes, so that it cannot be recorded.
+const std::string uncopiedData(((size_t{1} << 20) + 1), 'q');
+
+TEST_F(RegistryCleanRecorded, AValueThatCannotBeCopiedStaysAndNoLineTellsOfIt) {
+    registry.set(runKey, "qv-huge", uncopiedData, REG_BINARY, false);
+    copyText(scanState.runValueName, sizeof scanState.runValueName, "qv-huge");
+    cleanRegistryFor("W32/Karvex.Trojan");
+    EXPECT_TRUE(MachineValues::has(runKey, "qv-huge"));
+    EXPECT_TRUE(window.lines().empty());
+    EXPECT_EQ(removalsTold, 0);
+    changeJournal = nullptr; // without a journal, as the window program runs
+    cleanRegistryFor("W32/Karvex.Trojan");
+    EXPECT_FALSE(MachineValues::has(runKey, "qv-huge"));
+    EXPECT_EQ(window.lines(), std::vector<std::string>{familyLine});
 }
 
 // The hosts file of the running system, put back afterwards.

@@ -40,6 +40,7 @@ std::string upperCase(const std::string& text) {
 void reset() {
     Machine& m = machine();
     m = Machine{};
+    setAnsiCodePage(AnsiCodePage::western);
     if (RunningSystem* running = runningSystem()) running->reset();
     lastError = ERROR_SUCCESS;
 }

@@ -21,8 +21,8 @@ namespace sim {
 // Puts the volume back as it was at power-on: no drives, no attribute
 // overrides, no handler, nothing reported yet; an empty registry (loaded
 // hives are let go unwritten), Windows XP, the default folders and
-// environment. A running system beside it (see running_system.h) goes back
-// to power-on too.
+// environment, Windows-1252. A running system beside it (see
+// running_system.h) goes back to power-on too.
 void reset();
 
 // Presents the host folder `hostDir` as drive `letter` (A to Z, either case)
@@ -86,6 +86,14 @@ std::string tempFolder();
 // removed here no longer follows them.
 void setEnvironmentVariable(const std::string& name, const std::string& value);
 void removeEnvironmentVariable(const std::string& name);
+
+// The system code page that the ANSI calls' text is in, which CP_ACP stands
+// for: Windows-1252 (power-on), as on a Western-European Windows, or UTF-8,
+// as Windows 10 offers it, in which every name and string the registry holds
+// reads exactly and matches the host's own (UTF-8) names of files.
+enum class AnsiCodePage { western, utf8 };
+void setAnsiCodePage(AnsiCodePage codePage);
+AnsiCodePage ansiCodePage();
 
 // Whether MoveFileExA may queue moves for the next restart (power-on: yes).
 // Without a queue that a restart will run, as when no Windows installation's

@@ -292,8 +292,9 @@ EOS
     # hivexregedit merges one hive at a time: the undo file's keys by hive.
     for hive in SOFTWARE SYSTEM; do
         cp "$config/$hive" "$work/$hive.merged"
-        awk -v hive="$hive" '/^\[/ { keep = index($0, "[HKEY_LOCAL_MACHINE\\" hive "\\") == 1 } NR == 1 || keep' \
-            "$work/u$current.reg" | tr -d '\r' >"$work/u.$hive.reg"
+        undo_text "$work/u$current.reg" |
+            awk -v hive="$hive" '/^\[/ { keep = index($0, "[HKEY_LOCAL_MACHINE\\" hive "\\") == 1 } NR == 1 || keep' \
+            >"$work/u.$hive.reg"
         hivexregedit --merge "$work/$hive.merged" --prefix "HKEY_LOCAL_MACHINE\\$hive" "$work/u.$hive.reg" \
             2>"$work/merge.err" || fail "$name: hivexregedit refuses the undo file: $(head -c 300 "$work/merge.err")"
     done
@@ -301,7 +302,10 @@ EOS
         <(export_hive "$work/SOFTWARE.merged") <"$work/software.before"
     expect_same "$name: SYSTEM with the undo file merged is the original" \
         <(export_hive "$work/SYSTEM.merged") <"$work/system.before"
-    expect_grep "$name: the undo file is the registry editor's" '^Windows Registry Editor Version 5.00' "$work/u$current.reg"
+    expect_grep "$name: the undo file is the registry editor's: UTF-16 with its mark" \
+        '^Windows Registry Editor Version 5.00$' <(undo_text "$work/u$current.reg" | head -n 1)
+    iconv -f UTF-16 -t UTF-8 "$work/u$current.reg" >"$work/u.crlf"
+    expect_status "$name: every line of it ends in CR LF" "$(wc -l <"$work/u.crlf")" "$(grep -c $'\r$' "$work/u.crlf")"
 done
 
 # --- copies -------------------------------------------------------------------
@@ -641,8 +645,8 @@ expect_same "Wow6432Node: only the other program's value stays there" \
     <(hivexget "$config/SOFTWARE" '\Wow6432Node\Microsoft\Windows\CurrentVersion\Run' | cut -d= -f1) <<<'"Mail"'
 expect_grep "Wow6432Node: the report names the value's own key" \
     '"key": "HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\Wow6432Node\\\\Microsoft\\\\Windows\\\\CurrentVersion\\\\Run",' "$work/wow.json"
-awk '/^\[/ { keep = index($0, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\") == 1 } NR == 1 || keep' "$work/wow.reg" |
-    tr -d '\r' >"$work/wow.software.reg"
+undo_text "$work/wow.reg" |
+    awk '/^\[/ { keep = index($0, "[HKEY_LOCAL_MACHINE\\SOFTWARE\\") == 1 } NR == 1 || keep' >"$work/wow.software.reg"
 hivexregedit --merge "$config/SOFTWARE" --prefix 'HKEY_LOCAL_MACHINE\SOFTWARE' "$work/wow.software.reg" \
     2>"$work/merge.err" || fail "Wow6432Node: hivexregedit refuses the undo file: $(head -c 300 "$work/merge.err")"
 expect_same "Wow6432Node: the undo file puts the value back where it was" \

@@ -153,6 +153,21 @@ expect_status "percent names: found, exit 1" 1 $?
 expect_grep "percent names: %n%s%s reported literally" '^C:\\%n%s%s.exe     W32/Karvex\..* removed$' "$work/out"
 expect_grep "percent names: %d%x%p%% reported literally" '^C:\\%d%x%p%%.exe     W32/Karvex\..* removed$' "$work/out"
 expect_same "percent names: both gone" <(find "$work/percent" -type f) </dev/null
+# Names in any script reach the report exactly, as UTF-8; a name that is no
+# UTF-8 has each of its odd bytes there as U+FFFD, so the report stays UTF-8.
+mkdir -p "$work/scripts/Users/José/Документы/漢字" "$work/scripts/odd"
+sample 22 "$work/scripts/Users/José/Документы/漢字/😀.exe"
+sample 23 "$work/scripts/odd/"$'\xe9t\xe9.exe'
+"$scan" --quiet --yes --report "$work/scripts.json" "$work/scripts" >"$work/out" 2>"$work/err"
+expect_status "names in any script: found, exit 1" 1 $?
+expect_same "names in any script: the report holds each path exactly" <(PYTHONIOENCODING=utf-8 python3 -c '
+import json, sys
+for action in json.load(open(sys.argv[1], encoding="utf-8"))["actions"]:
+    print(action["path"], action["outcome"])' "$work/scripts.json" | LC_ALL=C sort) <<'EOS'
+C:\Users\José\Документы\漢字\😀.exe removed
+C:\odd\�t�.exe removed
+EOS
+expect_same "names in any script: both gone" <(find "$work/scripts" -type f) </dev/null
 
 host_originals=()
 for ((i = 0; i < ${#awkward_names[@]}; i += 2)); do host_originals+=("${awkward_names[i]}"); done

@@ -138,7 +138,8 @@ for a in json.load(open(sys.argv[1]))["actions"]:
 registry value removed Kernel16 C:\rec\kernel16.exe -boot
 file C:\rec\kernel16.exe removed
 EOS
-    expect_grep "undo: the registry editor's format" '^Windows Registry Editor Version 5.00' "$prefix/drive_c/u.reg"
+    expect_grep "undo: the registry editor's format, UTF-16 with its mark" '^Windows Registry Editor Version 5.00$' \
+        <(undo_text "$prefix/drive_c/u.reg")
     query() { WINEPREFIX="$prefix" wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Run' /v Kernel16 2>/dev/null | tr -d '\r'; }
     query >"$work/query"
     if grep -qi kernel16 "$work/query"; then fail "undo: the value is gone ($(cat "$work/query"))"; else

@@ -33,6 +33,14 @@ expect_no_grep() { # NAME PATTERN FILE
 }
 
 # make_flat_tree DIR FOLDERS FILES-PER-FOLDER: empty files d1/f1.bin ...
+# undo_text FILE: an undo file (UTF-16LE after its byte-order mark, as the
+# registry editor writes it) as UTF-8 text without the mark and the CRs;
+# nothing when the file does not begin with the mark.
+undo_text() {
+    [ "$(head -c 2 "$1" | od -An -tx1 | tr -d ' \n')" = fffe ] || return 1
+    iconv -f UTF-16 -t UTF-8 "$1" | tr -d '\r'
+}
+
 make_flat_tree() {
     python3 - "$@" <<'PY'
 import os, sys
