@@ -15,7 +15,6 @@
 #include "hive_file.h"
 #include "hive_logs.h"
 #include "hive_text.h"
-#include "hive/tree_check.h"
 #include "sim_state.h"
 
 namespace sim {
@@ -136,7 +135,7 @@ bool completeFromLogs(HiveFile& hive, std::string& problem) {
 bool readImage(HiveFile& hive, std::string& problem) {
     hive.view = std::make_unique<hive::HiveView>(hive.image);
     std::string why;
-    if (!hive.view->valid(why) || !hive::wholeTreeReadable(*hive.view, why)) {
+    if (!hive.view->valid(why) || !hive.view->checkCells(why)) {
         problem = "it is damaged or no hive: " + why;
         return false;
     }

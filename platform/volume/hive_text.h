@@ -2,11 +2,11 @@
 // registry calls show of them.
 //
 // A hive file keeps names as UTF-16 (or Latin-1, which is the same units).
-// The NT family keeps the string types (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ) as UTF-16LE and its
-// ANSI calls convert them to and from the system code page, unit by unit;
-// data of every other type is bytes, shown as it is.
-#ifndef QUORVANE_PLATFORM_SIM_HIVE_TEXT_H
-#define QUORVANE_PLATFORM_SIM_HIVE_TEXT_H
+// The NT family keeps the string types (REG_SZ, REG_EXPAND_SZ, REG_MULTI_SZ)
+// as UTF-16LE and its ANSI calls convert them to and from the system code
+// page; data of every other type is bytes, shown as it is.
+#ifndef QUORVANE_PLATFORM_VOLUME_HIVE_TEXT_H
+#define QUORVANE_PLATFORM_VOLUME_HIVE_TEXT_H
 
 #include <string>
 
@@ -14,7 +14,8 @@
 
 namespace sim {
 
-// A name as the ANSI calls show it; a character the code page lacks reads '?'.
+// A name as the ANSI calls show it, in the machine's code page (see
+// ansi_units.h): exact in UTF-8; in Windows-1252 a character it lacks reads '?'.
 std::string codePageName(const std::u16string& units);
 // A name made by the ANSI calls, as the file keeps it.
 std::u16string hiveName(const std::string& codePage);
@@ -27,4 +28,4 @@ std::string storedData(DWORD type, const std::string& codePage);
 
 } // namespace sim
 
-#endif // QUORVANE_PLATFORM_SIM_HIVE_TEXT_H
+#endif // QUORVANE_PLATFORM_VOLUME_HIVE_TEXT_H

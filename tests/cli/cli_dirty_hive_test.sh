@@ -40,6 +40,8 @@ hivexsh_on() { # FILE: runs the hivexsh commands on standard input and commits
     hivexsh -w -f "$work/hivexsh.script" "$1"
 }
 new_hive() { "$make_hive" "$1" && hivexsh_on "$1"; } # FILE
+# utf16_sz TEXT: a REG_SZ as hivexsh takes one that is not ASCII
+utf16_sz() { printf 'hex:1:%s' "$( (printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE; printf '\0\0') | od -An -tx1 -v | tr -s ' \n' ',' | sed 's/^,//; s/,$//')"; }
 export_hive() { hivexregedit --export "$1" '\' 2>&1; } # FILE
 same_file() { cmp -s "$1" "$2" && echo same || echo different; }
 # hive_state FILE: "clean" when both sequence numbers agree, the checksum is
@@ -111,7 +113,7 @@ string:C:\Program Files (x86)\Other\other.exe
 EOS
 }
 software_family() { # FILE: the family's values, written after the hive was last flushed
-    hivexsh_on "$1" <<'EOS'
+    hivexsh_on "$1" <<EOS
 cd \Microsoft\Windows\CurrentVersion\Run
 setval 2
 Mail
@@ -125,7 +127,7 @@ string:C:\Program Files (x86)\Other\other.exe
 k32
 string:C:\Windows\SysWOW64\kernel32x.exe
 Jose
-string:C:\Users\Jösé\AppData\Roaming\helper.exe /quiet
+$(utf16_sz 'C:\Users\Jösé\AppData\Roaming\helper.exe /quiet')
 EOS
 }
 system_before() { # FILE
@@ -194,10 +196,11 @@ done
 expect_same "dirty: SOFTWARE keeps its inode" <(stat -c %i "$config/SOFTWARE") <<<"$ino_software"
 expect_same "dirty: SYSTEM keeps its inode" <(stat -c %i "$config/SYSTEM") <<<"$ino_system"
 expect_same "dirty: from SOFTWARE the family's values and nothing else" \
-    <(diff <(export_hive "$work/software.new") <(export_hive "$config/SOFTWARE") | grep '^[<>]' | cut -d= -f1) <<'EOS'
+    <(diff <(export_hive "$work/software.new") <(export_hive "$config/SOFTWARE") | grep '^[<>]' | cut -d= -f1 |
+        LC_ALL=C sort) <<'EOS'
+< "Jose"
 < "Kernel16"
 < "k32"
-< "Jose"
 EOS
 expect_same "dirty: from SYSTEM the family's service and nothing else" \
     <(diff <(export_hive "$work/system.new") <(export_hive "$config/SYSTEM") | grep '^[<>] \[') <<'EOS'
@@ -221,7 +224,8 @@ for name in SOFTWARE SYSTEM; do
     cp "$config/$name" "$work/$name.merged"
     awk -v want="[HKEY_LOCAL_MACHINE\\\\$name" 'NR == 1 || /^\[/ { keep = (NR == 1 || index($0, want) == 1) } keep' \
         "$undo_utf8" >"$work/$name.reg"
-    hivexregedit --merge --prefix "HKEY_LOCAL_MACHINE\\$name" "$work/$name.merged" "$work/$name.reg" 2>"$work/merge.err"
+    PERL_UNICODE=SD LC_ALL=C.UTF-8 hivexregedit --merge --prefix "HKEY_LOCAL_MACHINE\\$name" "$work/$name.merged" \
+        "$work/$name.reg" 2>"$work/merge.err"
     expect_status "undo: the $name part merges" 0 $?
 done
 expect_same "undo: SOFTWARE as the logs left it" \
@@ -275,13 +279,14 @@ open(sys.argv[1], "w").write(",".join("%02x" % b for b in data))
 EOF
 system_before "$qconfig/SYSTEM"
 software_before "$qconfig/SOFTWARE"
-printf 'cd \\ControlSet001\\Control\\Session Manager\nsetval 1\nPendingFileRenameOperations\nhex:7:%s\n' \
-    "$(cat "$work/pending.hex")" | hivexsh_on "$qconfig/SYSTEM"
+printf 'Windows Registry Editor Version 5.00\n\n[HKEY_LOCAL_MACHINE\\SYSTEM\\ControlSet001\\Control\\Session Manager]\n"PendingFileRenameOperations"=hex(7):%s\n' \
+    "$(cat "$work/pending.hex")" >"$work/pending.reg"
+hivexregedit --merge --prefix 'HKEY_LOCAL_MACHINE\SYSTEM' "$qconfig/SYSTEM" "$work/pending.reg"
 cp "$work/samples/sample03.exe" "$queue/locked/kernel16.exe"
 chmod 444 "$queue/locked/kernel16.exe"
 chmod 555 "$queue/locked"
 if [ "$(id -u)" -eq 0 ]; then
-    chown -R 65534:65534 "$qconfig"
+    chown -R 65534:65534 "$qconfig" "$queue/locked/kernel16.exe" # its folder stays root's: it cannot go
     chmod 755 "$work"
     cp "$scan" "$work/scan-copy" && chmod 755 "$work/scan-copy"
     scan_in setpriv --reuid=65534 --regid=65534 --clear-groups -- "$work/scan-copy" --quiet --yes "$queue"
@@ -311,41 +316,65 @@ chmod 755 "$queue/locked"
 # --- killed at random moments: the hives load, nothing of a file gone is left --
 killed="$work/killed"
 kconfig="$killed/Windows/System32/config"
-mkdir -p "$kconfig" "$killed/Apps"
+mkdir -p "$kconfig"
 software_before "$kconfig/SOFTWARE"
+# Six samples, each in a folder of its own among clean files, so that the
+# scan's registry changes and deletions are spread over its run.
 {
     echo 'cd \Microsoft\Windows\CurrentVersion\Run'
     echo 'setval 7'
     echo 'Mail'
     echo 'string:"C:\Program Files\Mail\mail.exe" -tray'
     for i in 1 2 3 4 5 6; do
-        cp "$work/samples/sample0$i.exe" "$killed/Apps/app$i.exe"
-        printf 'App%d\nstring:C:\\Apps\\app%d.exe\n' "$i" "$i"
+        mkdir -p "$killed/Apps$i"
+        for f in $(seq 1 150); do printf 'clean %d\n' "$f" >"$killed/Apps$i/file$f.txt"; done
+        cp "$work/samples/sample0$i.exe" "$killed/Apps$i/app$i.exe"
+        printf 'App%d\nstring:C:\\Apps%d\\app%d.exe\n' "$i" "$i" "$i"
     done
 } | hivexsh_on "$kconfig/SOFTWARE"
 system_before "$kconfig/SYSTEM"
 gone_but_named=0
-for delay in 0.05 0.1 0.15 0.2 0.3 0.5; do
+stopped_between=0
+# kill_when N: a scan killed as soon as it has deleted the Nth sample (or at
+# once, for 0), then one killed after a random moment.
+kill_when() {
     "$scan" --quiet --yes "$killed" >/dev/null 2>&1 &
-    pid=$!
-    sleep "$delay"
+    local pid=$!
+    if [ "$1" -gt 0 ]; then
+        while kill -0 "$pid" 2>/dev/null && [ -e "$killed/Apps$1/app$1.exe" ]; do :; done
+    else
+        sleep "0.0$((RANDOM % 60))"
+    fi
     kill -9 "$pid" 2>/dev/null
     wait "$pid" 2>/dev/null
-    "$recover" "$kconfig/SOFTWARE" "$work/killed.recovered" || fail "killed after ${delay}s: the hive cannot be completed"
-    regfinfo "$work/killed.recovered" >/dev/null 2>&1 || fail "killed after ${delay}s: regfinfo cannot read it"
+}
+for when in 1 3 5 0 0 0; do
+    kill_when "$when"
+    "$recover" "$kconfig/SOFTWARE" "$work/killed.recovered" || fail "killed ($when): the hive cannot be completed"
+    regfinfo "$work/killed.recovered" >/dev/null 2>&1 || fail "killed ($when): regfinfo cannot read it"
+    left=0
     for i in 1 2 3 4 5 6; do
-        if [ ! -e "$killed/Apps/app$i.exe" ] && export_hive "$work/killed.recovered" | grep -q "app$i.exe"; then
+        if [ -e "$killed/Apps$i/app$i.exe" ]; then
+            left=$((left + 1))
+        elif export_hive "$work/killed.recovered" | grep -q "app$i.exe"; then
             gone_but_named=$((gone_but_named + 1))
         fi
     done
+    [ "$left" -gt 0 ] && [ "$left" -lt 6 ] && stopped_between=$((stopped_between + 1))
+    for i in 1 2 3 4 5 6; do # the next kill has samples to stop between
+        [ -e "$killed/Apps$i/app$i.exe" ] || cp "$work/samples/sample0$i.exe" "$killed/Apps$i/app$i.exe"
+    done
 done
+[ "$stopped_between" -ge 2 ] && pass "killed: scans were stopped between detections ($stopped_between)" ||
+    fail "killed: scans were stopped between detections ($stopped_between)"
 expect_status "killed: no file that is gone is still named in the hive" 0 "$gone_but_named"
 scan_in "$scan" --quiet --yes "$killed"
 status=$?
 [ "$status" -le 1 ] && pass "killed: a second run finishes" || fail "killed: a second run finishes (exit $status)"
-expect_same "killed: every sample gone" <(ls "$killed/Apps" | wc -l) <<<"0"
+expect_same "killed: every sample gone" <(ls "$killed"/Apps*/app*.exe 2>/dev/null | wc -l) <<<"0"
 expect_same "killed: only the other program's value is left" \
-    <(export_hive "$kconfig/SOFTWARE" | sed -n '/CurrentVersion\\Run\]/,/^$/p' | grep -c '^"') <<<"1"
+    <(export_hive "$kconfig/SOFTWARE" | sed -n '/^\[\\Microsoft\\Windows\\CurrentVersion\\Run\]/,/^$/p' | grep -c '^"') \
+    <<<"1"
 expect_same "killed: the hive is clean" <(hive_state "$kconfig/SOFTWARE") <<<"clean"
 
 summary
