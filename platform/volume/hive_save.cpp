@@ -1,5 +1,7 @@
 // Closing the loaded hives. Every change was written into its file as it
 // was made; closing tells what became of each hive and lets go of it.
+#include <unistd.h>
+
 #include <algorithm>
 
 #include "hive_file.h"
@@ -21,6 +23,15 @@ HiveOutcome closeHive(HiveFile& hive) {
         root->hiveRoot = false;
         unloadKey(root);
     }
+    // Let go of the file now, whatever still points at it: its lock goes
+    // with its descriptor, and nothing reads or writes it any more.
+    for (int* fd : {&hive.disk.primary, &hive.disk.log}) {
+        if (*fd >= 0) ::close(*fd);
+        *fd = -1;
+    }
+    hive.writeProblem = hive.writeProblem.empty() ? "it is closed" : hive.writeProblem;
+    hive.view.reset();
+    hive.editor.reset();
     return outcome;
 }
 
