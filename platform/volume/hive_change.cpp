@@ -57,12 +57,6 @@ bool openForWriting(HiveFile& hive, std::string& problem) {
     return true;
 }
 
-void watchSteps(HiveFile& hive) {
-    hive.disk.watch = [](hive::WriteStep step) {
-        if (RunningSystem* running = runningSystem()) running->hiveWriteStep(static_cast<int>(step));
-    };
-}
-
 // Once, before the first change: the copies, the file open for writing,
 // and what its logs completed written into it.
 bool prepare(HiveFile& hive, std::string& problem) {
@@ -71,7 +65,6 @@ bool prepare(HiveFile& hive, std::string& problem) {
         !openForWriting(hive, problem)) {
         return false;
     }
-    watchSteps(hive);
     if (hive.recovery.wasDirty && !hive::writeRecovered(hive.disk, hive.image, hive.recovery.written, problem)) {
         return false;
     }

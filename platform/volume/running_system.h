@@ -34,9 +34,6 @@ public:
     virtual void called(FileCall call) = 0;
     // Closes a handle the running system gave out; false when it gave none of that value.
     virtual bool closeHandle(uintptr_t handle) = 0;
-    // A step of writing a change into a hive file is done (1 to 4, see
-    // hive/in_place_write.h): a test can stop the program there.
-    virtual void hiveWriteStep(int /*step*/) {}
     // RegQueryValueExA of HKEY_PERFORMANCE_DATA.
     virtual LONG queryPerformanceData(LPCSTR valueName, LPDWORD type, LPBYTE data, LPDWORD dataSize) = 0;
 };

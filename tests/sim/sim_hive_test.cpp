@@ -2,6 +2,9 @@
 // installation, reading its hives as the ANSI calls show them, the system's
 // CurrentControlSet, refusing damaged hives, and writing changes back so
 // that nothing is ever lost.
+#include <fcntl.h>
+#include <sys/file.h>
+
 #include <gtest/gtest.h>
 
 #include <signal.h>
@@ -534,6 +537,20 @@ TEST_F(SavedHives, AFileChangedSinceItWasReadIsNotWritten) {
     EXPECT_NE(outcome.problem.find("changed"), std::string::npos) << outcome.problem;
     expectBytes(software(), now);
     EXPECT_EQ(configFiles(), std::vector<std::string>{"SOFTWARE"});
+}
+
+TEST_F(SavedHives, AHiveAnotherScanHoldsIsNotTakenUntilItLetsGo) {
+    makeSoftware();
+    ASSERT_TRUE(load(sim::MachineHive::software, softwarePath)) << problem;
+    const int other = open(software().c_str(), O_RDONLY);
+    ASSERT_GE(other, 0);
+    EXPECT_NE(flock(other, LOCK_EX | LOCK_NB), 0) << "this scan holds it";
+    closeOne();
+    EXPECT_EQ(flock(other, LOCK_EX | LOCK_NB), 0) << "closing let go of it";
+    EXPECT_FALSE(load(sim::MachineHive::software, softwarePath));
+    EXPECT_NE(problem.find("another program"), std::string::npos) << problem;
+    close(other);
+    EXPECT_TRUE(load(sim::MachineHive::software, softwarePath)) << problem;
 }
 
 TEST_F(SavedHives, ClosingTakesTheHivesOutOfTheRegistry) {
