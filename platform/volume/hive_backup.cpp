@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "hive_file.h"
+#include "hive_logs.h"
 #include "sim_state.h"
 
 namespace sim {
@@ -22,17 +23,6 @@ const char* const partialSuffix = ".partial";
 constexpr unsigned mostBackupNumbers = 1000;
 constexpr mode_t permissionBits = 0777; // never set-user-id or sticky: only who may read and write it
 constexpr size_t copyBlockSize = 64 * 1024;
-
-std::string folderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string nameOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
 
 bool exists(const std::string& path) {
     struct stat info {};
@@ -125,9 +115,9 @@ void setHiveBackupFolder(const std::string& folder) { machine().hiveBackupFolder
 const std::string& backupFolder() { return machine().hiveBackupFolder; }
 
 bool keepOriginals(HiveFile& hive, const std::string& folderGiven, std::string& problem) {
-    const std::string folder = folderGiven.empty() ? folderOf(hive.hostPath) : folderGiven;
-    std::vector<std::string> names{nameOf(hive.hostPath)};
-    for (const std::string& log : hive.logPaths) names.push_back(nameOf(log));
+    const std::string folder = folderGiven.empty() ? hostFolderOf(hive.hostPath) : folderGiven;
+    std::vector<std::string> names{hostNameOf(hive.hostPath)};
+    for (const std::string& log : hive.logPaths) names.push_back(hostNameOf(log));
     std::string suffix;
     if (!freeSuffix(folder, names, suffix)) {
         problem = "no copy of it can be kept in " + folder + ": every backup name is taken";

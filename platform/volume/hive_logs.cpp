@@ -22,17 +22,6 @@ struct CloseFolder {
     void operator()(DIR* folder) const { closedir(folder); }
 };
 
-std::string folderOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string nameOf(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
 // The entry of the folder named `wanted` in any case, or "".
 std::string findEntry(const std::string& folder, const std::string& wanted) {
     std::unique_ptr<DIR, CloseFolder> listing(opendir(folder.c_str()));
@@ -67,11 +56,22 @@ bool readLog(const std::string& path, hive::Bytes& bytes) {
 
 } // namespace
 
+std::string hostFolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string hostNameOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 std::vector<std::string> readHiveLogs(const std::string& hiveHostPath, std::vector<hive::LogFile>& logs) {
-    const std::string folder = folderOf(hiveHostPath);
+    const std::string folder = hostFolderOf(hiveHostPath);
     std::vector<std::string> paths;
     for (const char* suffix : logSuffixes) {
-        const std::string name = findEntry(folder, nameOf(hiveHostPath) + suffix);
+        const std::string name = findEntry(folder, hostNameOf(hiveHostPath) + suffix);
         if (name.empty()) continue;
         const std::string path = folder + "/" + name;
         struct stat info {};
@@ -85,11 +85,11 @@ std::vector<std::string> readHiveLogs(const std::string& hiveHostPath, std::vect
 }
 
 std::string firstLogPath(const std::string& hiveHostPath, const std::vector<std::string>& logPaths) {
-    const std::string wanted = nameOf(hiveHostPath) + logSuffixes[0];
+    const std::string wanted = hostNameOf(hiveHostPath) + logSuffixes[0];
     for (const std::string& path : logPaths) {
-        if (strcasecmp(nameOf(path).c_str(), wanted.c_str()) == 0) return path;
+        if (strcasecmp(hostNameOf(path).c_str(), wanted.c_str()) == 0) return path;
     }
-    return folderOf(hiveHostPath) + "/" + wanted;
+    return hostFolderOf(hiveHostPath) + "/" + wanted;
 }
 
 } // namespace sim

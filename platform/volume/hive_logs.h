@@ -17,6 +17,10 @@ namespace sim {
 // LOG1, LOG2, LOG.
 std::vector<std::string> readHiveLogs(const std::string& hiveHostPath, std::vector<hive::LogFile>& logs);
 
+// The folder of a host path ("." for a bare name) and its last name.
+std::string hostFolderOf(const std::string& path);
+std::string hostNameOf(const std::string& path);
+
 // The log the changes are written through: NAME.LOG1 as it is there, or
 // that name beside the hive when it has none.
 std::string firstLogPath(const std::string& hiveHostPath, const std::vector<std::string>& logPaths);
