@@ -15,6 +15,7 @@
 #include "hive_file.h"
 #include "hive_logs.h"
 #include "hive_text.h"
+#include "hive/tree_check.h"
 #include "sim_state.h"
 
 namespace sim {
@@ -135,7 +136,7 @@ bool completeFromLogs(HiveFile& hive, std::string& problem) {
 bool readImage(HiveFile& hive, std::string& problem) {
     hive.view = std::make_unique<hive::HiveView>(hive.image);
     std::string why;
-    if (!hive.view->valid(why) || !hive.view->checkCells(why)) {
+    if (!hive.view->valid(why) || !hive.view->checkCells(why) || !hive::wholeTreeReadable(*hive.view, why)) {
         problem = "it is damaged or no hive: " + why;
         return false;
     }
