@@ -27,6 +27,8 @@
 #include <cstdint>
 #include <string>
 
+#include "file_time.h"
+
 struct QuarantineRecord {
     std::string originalPath;
     std::string hostPath;
@@ -55,12 +57,5 @@ std::string formatRecord(const QuarantineRecord& record);
 // as it was), with a plain reason, for a record that is not one of ours, lacks a
 // key, has a number that does not read or a value out of its range.
 bool parseRecord(const std::string& text, QuarantineRecord& record, std::string& error);
-
-// POSIX seconds since 1970 and nanoseconds as a FILETIME (0 before 1601).
-uint64_t fileTimeFromPosix(int64_t seconds, uint32_t nanoseconds);
-// The current time as a FILETIME.
-uint64_t currentFileTime();
-// "YYYY-MM-DD hh:mm:ss" UTC, for listings.
-std::string formatFileTime(uint64_t fileTime);
 
 #endif // QUORVANE_CLI_QUARANTINE_RECORD_H

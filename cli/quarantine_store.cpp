@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "escape.h"
+#include "file_time.h"
 #include "program_version.h"
 #include "quarantine_content.h"
 #include "quarantine_files.h"

@@ -19,6 +19,7 @@
 #include <unistd.h>
 #endif
 
+#include "file_time.h"
 #include "pe_sample.h"
 #include "program_version.h"
 #include "quarantine_content.h"
