@@ -7,6 +7,7 @@
 #include "console_report.h"
 #include "memory_sweep.h"
 #include "options.h"
+#include "program_version.h"
 #include "scan_driver.h"
 #include "scan_journal.h"
 #include "scan_state.h"
@@ -21,7 +22,7 @@ constexpr int exitInfected = 1;
 constexpr int exitUsage = 2;
 constexpr int exitIncomplete = 2; // stopped early, or something could not be scanned
 
-const char* const versionText = "quorvane-scan 1.0\n";
+const char* const versionText = "quorvane-scan " QUORVANE_PROGRAM_VERSION "\n";
 const char* const restartNotice = "quorvane-scan: the Windows system must be restarted to finish the cleaning\n";
 const char* const volumeStartNotice =
     "quorvane-scan: the cleaning finishes at the next start of the Windows on this volume\n";
