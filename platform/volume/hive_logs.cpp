@@ -39,22 +39,25 @@ bool readLog(const std::string& path, hive::Bytes& bytes) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) return false;
     struct stat info {};
-    bool read = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= largestLog;
-    if (read) {
-        bytes.resize(static_cast<size_t>(info.st_size));
-        size_t at = 0;
-        while (read && at < bytes.size()) {
-            const ssize_t got = pread(fd, bytes.data() + at, bytes.size() - at, static_cast<off_t>(at));
-            if (got < 0 && errno == EINTR) continue;
-            read = got > 0;
-            if (read) at += static_cast<size_t>(got);
-        }
-    }
+    const bool read = fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= largestLog &&
+                      readFileBytes(fd, static_cast<size_t>(info.st_size), bytes);
     ::close(fd);
     return read;
 }
 
 } // namespace
+
+bool readFileBytes(int fd, size_t size, hive::Bytes& bytes) {
+    bytes.resize(size);
+    size_t at = 0;
+    while (at < bytes.size()) {
+        const ssize_t got = pread(fd, bytes.data() + at, bytes.size() - at, static_cast<off_t>(at));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        at += static_cast<size_t>(got);
+    }
+    return true;
+}
 
 std::string hostFolderOf(const std::string& path) {
     const size_t slash = path.rfind('/');

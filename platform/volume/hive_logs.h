@@ -17,6 +17,9 @@ namespace sim {
 // LOG1, LOG2, LOG.
 std::vector<std::string> readHiveLogs(const std::string& hiveHostPath, std::vector<hive::LogFile>& logs);
 
+// The first `size` bytes of an open file, all of them or false.
+bool readFileBytes(int fd, size_t size, hive::Bytes& bytes);
+
 // The folder of a host path ("." for a bare name) and its last name.
 std::string hostFolderOf(const std::string& path);
 std::string hostNameOf(const std::string& path);

@@ -73,18 +73,6 @@ bool readValues(RegKey& key) {
     return true;
 }
 
-bool readWhole(int fd, off_t size, hive::Bytes& image) {
-    image.resize(static_cast<size_t>(size));
-    size_t at = 0;
-    while (at < image.size()) {
-        const ssize_t got = pread(fd, image.data() + at, image.size() - at, static_cast<off_t>(at));
-        if (got < 0 && errno == EINTR) continue;
-        if (got <= 0) return false;
-        at += static_cast<size_t>(got);
-    }
-    return true;
-}
-
 // Opens the file itself, as the machine opens any file, and holds it, so
 // that what is read and later written is only ever that regular file; a
 // second program that holds it the same way (another scan) keeps this one
@@ -109,7 +97,7 @@ bool openHive(const std::string& windowsPath, HiveFile& hive, int& fd, std::stri
         problem = errno == EWOULDBLOCK ? "another program (another scan?) has it open" : "it cannot be held";
         return false;
     }
-    if (hive.opened.st_size > largestHive || !readWhole(fd, hive.opened.st_size, hive.image)) {
+    if (hive.opened.st_size > largestHive || !readFileBytes(fd, static_cast<size_t>(hive.opened.st_size), hive.image)) {
         problem = "it cannot be read (" + errorText(errno) + ")";
         return false;
     }

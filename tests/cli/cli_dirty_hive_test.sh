@@ -29,12 +29,6 @@ done
 make_work qv-dirty-hives
 "$make_samples" "$work/samples" >/dev/null
 
-scan_in() { # COMMAND...: output in $work/out and $work/err
-    "$@" >"$work/out" 2>"$work/err"
-    local status=$?
-    if grep -qE 'Sanitizer|runtime error:' "$work/err"; then fail "sanitizer report: $(head -c 300 "$work/err")"; fi
-    return "$status"
-}
 hivexsh_on() { # FILE: runs the hivexsh commands on standard input and commits
     { cat; echo commit; } >"$work/hivexsh.script"
     hivexsh -w -f "$work/hivexsh.script" "$1"
@@ -42,8 +36,6 @@ hivexsh_on() { # FILE: runs the hivexsh commands on standard input and commits
 new_hive() { "$make_hive" "$1" && hivexsh_on "$1"; } # FILE
 # utf16_sz TEXT: a REG_SZ as hivexsh takes one that is not ASCII
 utf16_sz() { printf 'hex:1:%s' "$( (printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE; printf '\0\0') | od -An -tx1 -v | tr -s ' \n' ',' | sed 's/^,//; s/,$//')"; }
-export_hive() { hivexregedit --export "$1" '\' 2>&1; } # FILE
-same_file() { cmp -s "$1" "$2" && echo same || echo different; }
 # hive_state FILE: "clean" when both sequence numbers agree, the checksum is
 # right and no entry of its logs carries its number or a higher one.
 hive_state() {

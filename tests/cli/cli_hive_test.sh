@@ -36,16 +36,6 @@ if [ "$(id -u)" -eq 0 ]; then
 fi
 own() { [ "$(id -u)" -ne 0 ] || chown -R 65534:65534 "$@"; } # what the unprivileged scan may change
 
-# scan_in COMMAND...: runs a scan with its output in $work/out and $work/err
-# and gives its exit status; a sanitizer's report fails the test whatever
-# the status.
-scan_in() {
-    "$@" >"$work/out" 2>"$work/err"
-    local status=$?
-    if grep -qE 'Sanitizer|runtime error:' "$work/err"; then fail "sanitizer report: $(head -c 300 "$work/err")"; fi
-    return "$status"
-}
-
 # hive FILE: a new hive filled by the hivexsh commands on standard input.
 hive() {
     "$make_hive" "$1" || return 1
@@ -162,13 +152,11 @@ volume() {
     software_hive "$config/SOFTWARE" && system_hive "$config/SYSTEM" 1
 }
 config_of() { echo "$1/Windows/System32/config"; }
-export_hive() { hivexregedit --export "$1" '\' 2>&1; } # FILE
 removed_names() { # BEFORE AFTER: the value names only in BEFORE, sorted
     diff "$1" "$2" | sed -n 's/^< "\([^"]*\)"=.*/\1/p' | LC_ALL=C sort
 }
 added_lines() { diff "$1" "$2" | grep -c '^>'; } # BEFORE AFTER
 registry_lines() { grep -c '^System Registry ' "$work/out"; }
-same_file() { cmp -s "$1" "$2" && echo same || echo different; }
 files_beside() { (cd "$1" && find . -mindepth 1 -printf '%P\n' | LC_ALL=C sort); } # FOLDER
 
 # --- the volume's registry is cleaned, and only of the family -----------------

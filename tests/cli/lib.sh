@@ -68,6 +68,18 @@ make_work() {
     trap 'chmod -R u+rwx "$work" 2>/dev/null; rm -rf "$work"' EXIT
 }
 
+# scan_in COMMAND...: runs a scan with its output in $work/out and $work/err
+# and gives its exit status; a sanitizer's report fails the test whatever
+# the status.
+scan_in() {
+    "$@" >"$work/out" 2>"$work/err"
+    local status=$?
+    if grep -qE 'Sanitizer|runtime error:' "$work/err"; then fail "sanitizer report: $(head -c 300 "$work/err")"; fi
+    return "$status"
+}
+export_hive() { hivexregedit --export "$1" '\' 2>&1; } # FILE: the whole hive as the registry editor's text
+same_file() { cmp -s "$1" "$2" && echo same || echo different; } # A B
+
 summary() {
     echo "$passed passed, $failed failed"
     [ "$failed" -eq 0 ]
