@@ -21,6 +21,11 @@ uint64_t fileTimeFromPosix(int64_t seconds, uint32_t nanoseconds) {
     return since1601 * ticksPerSecond + nanoseconds / nanosecondsPerTick;
 }
 
+void posixFromFileTime(uint64_t fileTime, int64_t& seconds, uint32_t& nanoseconds) {
+    seconds = static_cast<int64_t>(fileTime / ticksPerSecond) - secondsFrom1601To1970;
+    nanoseconds = static_cast<uint32_t>(fileTime % ticksPerSecond * nanosecondsPerTick);
+}
+
 uint64_t currentFileTime() {
     const auto sinceEpoch = std::chrono::system_clock::now().time_since_epoch();
     const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(sinceEpoch);

@@ -8,6 +8,8 @@
 #include "memory_sweep.h"
 #include "options.h"
 #include "program_version.h"
+#include "quarantine_restore.h"
+#include "quarantine_take.h"
 #include "scan_driver.h"
 #include "scan_journal.h"
 #include "scan_state.h"
@@ -97,10 +99,17 @@ int main(int argc, char** argv) {
         return exitClean;
     case ParseOutcome::usageError:
         return usageError(error);
+    case ParseOutcome::list:
+        return listQuarantine(options);
+    case ParseOutcome::restore:
+        return prepareRestoreTarget(options, error) ? restoreQuarantine(options) : usageError(error);
     case ParseOutcome::scan:
         break;
     }
     if (!prepareScanTarget(options, error) || !startJournal(options, error)) return usageError(error);
+    // A volume that may not change keeps its files: nothing is taken then.
+    const bool quarantining = options.choice == choiceQuarantine && !targetLeftUnchanged();
+    if (quarantining && !startQuarantine(options.quarantineFolder, error)) return usageError(error);
 
     setConsoleAnswers(options.answers);
     scanState.resultList = createReportWindow(!options.quiet && isTerminal(stderr));

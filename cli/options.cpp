@@ -34,12 +34,23 @@ const char* const optionsHelp =
     "  --backup DIR       keep the hives' copies in DIR instead\n"
 #endif
     "  --choice ACTION    what to do with a detected file: delete (default),\n"
-    "                     rename (the extension's first letter becomes V) or leave\n"
+    "                     rename (the extension's first letter becomes V), leave,\n"
+    "                     or quarantine (with --quarantine)\n"
+    "  --quarantine DIR   keep each detected file in the folder DIR, made harmless,\n"
+    "                     before it is deleted, so that --restore can put it back\n"
     "  --report FILE      write a JSON report of the scan to FILE: the system\n"
     "                     found, every action with what it removed, the statistics\n"
     "  --undo FILE        write every registry value and key the scan removes to\n"
     "                     FILE as it removes it, in the registry editor's format:\n"
     "                     importing FILE puts them back\n"
+    "  --restore DIR      put the files kept in the quarantine DIR back in their\n"
+    "                     places (on the drives given"
+#ifndef _WIN32
+    ", as for a scan"
+#endif
+    "), never over a file\n"
+    "  --item NAME        with --restore: only this item (may be given again)\n"
+    "  --list DIR         list the items of the quarantine DIR, one line each\n"
     "  --yes              answer every question with Yes (or OK)\n"
     "  --no               answer every question with No (or Cancel)\n"
     "  --quiet            no progress line on standard error\n"
@@ -74,6 +85,7 @@ constexpr char lastScannedDrive = 'Z';
 
 bool parseChoice(const std::string& value, int& choice) {
     if (value == "delete") choice = choiceDelete;
+    else if (value == "quarantine") choice = choiceQuarantine;
     else if (value == "rename") choice = choiceRename;
     else if (value == "leave") choice = choiceLeave;
     else return false;
@@ -161,6 +173,49 @@ bool takeValue(const std::string& argument, const char* name, int argc, char** a
     return true;
 }
 
+// Flags that rule each other out.
+struct FlagsGiven {
+    bool yes = false;
+    bool no = false;
+    bool offline = false;
+    bool noOffline = false;
+    bool choice = false;
+    bool quarantine = false; // --quarantine
+    bool restore = false;
+    bool list = false;
+};
+
+// --quarantine, --restore and --list name the quarantine folder; --item
+// names an item to restore.
+bool parseQuarantineOption(const std::string& argument, int argc, char** argv, int& i, ScanOptions& options,
+                           FlagsGiven& flags, std::string& error, bool& matched) {
+    struct FolderOption {
+        const char* name;
+        bool FlagsGiven::*flag;
+    };
+    static const FolderOption folderOptions[] = {
+        {"--quarantine", &FlagsGiven::quarantine}, {"--restore", &FlagsGiven::restore}, {"--list", &FlagsGiven::list}};
+    std::string value;
+    bool given = false;
+    matched = true;
+    for (const FolderOption& option : folderOptions) {
+        if (!takeValue(argument, option.name, argc, argv, i, given, value)) continue;
+        if (!given || value.empty()) return error = std::string(option.name) + ": expected a folder", false;
+        if (!options.quarantineFolder.empty())
+            return error = std::string(option.name) + ": only one quarantine folder can be given", false;
+        options.quarantineFolder = value;
+        flags.*option.flag = true;
+        return true;
+    }
+    if (takeValue(argument, "--item", argc, argv, i, given, value)) {
+        if (!given || value.empty()) return error = "--item: expected an item's name (see --list)", false;
+        options.items.push_back(value);
+        return true;
+    }
+    matched = false;
+    return true;
+}
+
 // The options that name a file the program writes.
 struct FileOption {
     const char* name;
@@ -169,14 +224,18 @@ struct FileOption {
 const FileOption fileOptions[] = {{"--report", &ScanOptions::reportFile}, {"--undo", &ScanOptions::undoFile}};
 
 ParseOutcome parseValueOption(const std::string& argument, int argc, char** argv, int& i, ScanOptions& options,
-                              std::string& error, bool& matched) {
+                              FlagsGiven& flags, std::string& error, bool& matched) {
     std::string value;
     bool given = false;
     matched = true;
+    if (!parseQuarantineOption(argument, argc, argv, i, options, flags, error, matched)) return ParseOutcome::usageError;
+    if (matched) return ParseOutcome::scan;
+    matched = true;
     if (takeValue(argument, "--choice", argc, argv, i, given, value)) {
+        flags.choice = true;
         if (given && parseChoice(value, options.choice)) return ParseOutcome::scan;
-        error = given ? "--choice " + value + ": expected delete, rename or leave"
-                      : "--choice: expected delete, rename or leave";
+        error = given ? "--choice " + value + ": expected delete, rename, leave or quarantine"
+                      : "--choice: expected delete, rename, leave or quarantine";
         return ParseOutcome::usageError;
     }
     for (const FileOption& file : fileOptions) {
@@ -209,14 +268,6 @@ ParseOutcome parseValueOption(const std::string& argument, int argc, char** argv
     return ParseOutcome::scan;
 }
 
-// Flags that rule each other out.
-struct FlagsGiven {
-    bool yes = false;
-    bool no = false;
-    bool offline = false;
-    bool noOffline = false;
-};
-
 #ifndef _WIN32
 bool parseOfflineFlag(const std::string& argument, ScanOptions& options, FlagsGiven& flags) {
     if (argument == "--offline") {
@@ -232,8 +283,52 @@ bool parseOfflineFlag(const std::string& argument, ScanOptions& options, FlagsGi
 }
 #endif
 
+// Whether a folder to scan (or, offline, a drive) was given.
+bool folderGiven(const ScanOptions& options) {
+#ifdef _WIN32
+    return !options.folder.empty();
+#else
+    return !options.drives.empty();
+#endif
+}
+
+// The first option given that only a scan takes, or null.
+const char* scanOnlyOption(const ScanOptions& options, const FlagsGiven& flags) {
+    if (flags.choice) return "--choice";
+    if (!options.reportFile.empty()) return "--report";
+    if (!options.undoFile.empty()) return "--undo";
+    if (flags.offline) return "--offline";
+    if (flags.noOffline) return "--no-offline";
+    if (!options.backupFolder.empty()) return "--backup";
+    return nullptr;
+}
+
+// Which task the quarantine options ask for, and whether they fit it.
+ParseOutcome quarantineTask(ScanOptions& options, const FlagsGiven& flags, std::string& error) {
+    if (!options.items.empty() && !flags.restore) return error = "--item: only --restore takes items", ParseOutcome::usageError;
+    const char* task = flags.restore ? "--restore" : flags.list ? "--list" : nullptr;
+    if (task != nullptr) {
+        const char* scanOnly = scanOnlyOption(options, flags);
+        if (scanOnly != nullptr) return error = std::string(scanOnly) + ": only a scan takes it, not " + task, ParseOutcome::usageError;
+#ifdef _WIN32
+        const bool folderRefused = true; // items go back to their own paths
+#else
+        const bool folderRefused = flags.list;
+#endif
+        if (folderRefused && folderGiven(options))
+            return error = std::string(task) + ": takes no folder to scan", ParseOutcome::usageError;
+        return flags.restore ? ParseOutcome::restore : ParseOutcome::list;
+    }
+    if (flags.choice && options.choice == choiceQuarantine && !flags.quarantine)
+        return error = "--choice quarantine: give the folder with --quarantine DIR", ParseOutcome::usageError;
+    if (flags.quarantine && flags.choice && options.choice != choiceQuarantine)
+        return error = "--quarantine: a detected file is quarantined; give no other --choice", ParseOutcome::usageError;
+    if (flags.quarantine) options.choice = choiceQuarantine;
+    return ParseOutcome::scan;
+}
+
 // The options after the command line has been read whole.
-ParseOutcome checkTogether(const ScanOptions& options, const FlagsGiven& flags, std::string& error) {
+ParseOutcome checkTogether(ScanOptions& options, const FlagsGiven& flags, std::string& error) {
     if (flags.yes && flags.no) {
         error = "--yes and --no cannot be given together";
         return ParseOutcome::usageError;
@@ -251,14 +346,15 @@ ParseOutcome checkTogether(const ScanOptions& options, const FlagsGiven& flags, 
         error = "--backup: with --no-offline no registry hive is changed";
         return ParseOutcome::usageError;
     }
-    if (options.drives.empty()) {
+#endif
+    const ParseOutcome task = quarantineTask(options, flags, error);
+#ifndef _WIN32
+    if (task != ParseOutcome::list && task != ParseOutcome::usageError && options.drives.empty()) {
         error = "no folder to scan: give at least one DIR or --drive L=DIR";
         return ParseOutcome::usageError;
     }
-#else
-    (void)options;
 #endif
-    return ParseOutcome::scan;
+    return task;
 }
 
 } // namespace
@@ -289,7 +385,7 @@ ParseOutcome parseOptions(int argc, char** argv, ScanOptions& options, std::stri
         } else if (parseOfflineFlag(argument, options, flags)) {
             // --offline or --no-offline, taken
 #endif
-        } else if (parseValueOption(argument, argc, argv, i, options, error, matched) != ParseOutcome::scan) {
+        } else if (parseValueOption(argument, argc, argv, i, options, flags, error, matched) != ParseOutcome::scan) {
             return ParseOutcome::usageError;
         } else if (!matched) {
             error = argument + ": unknown option (see --help)";

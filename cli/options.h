@@ -30,9 +30,13 @@ struct ScanOptions {
     std::string folder;              // Windows build: the folder to scan, empty for every fixed drive
     std::string reportFile;          // --report: where the JSON report goes; empty for none
     std::string undoFile;            // --undo: where the registry file of the removals goes; empty for none
+    std::string quarantineFolder;    // --quarantine, --restore or --list: the quarantine; empty for none
+    std::vector<std::string> items;  // --item: the items to restore; empty for all
 };
 
-enum class ParseOutcome { scan, help, version, usageError };
+// scan: a scan (with --quarantine, detected files are kept there first);
+// restore: quarantined items put back (--restore); list: items listed (--list).
+enum class ParseOutcome { scan, restore, list, help, version, usageError };
 
 // Reads argv into options. On a usage error, error says which argument and
 // why, in one line.

@@ -10,6 +10,7 @@
 #include "change_journal.h"
 #include "console_report.h"
 #include "escape.h"
+#include "quarantine_take.h"
 #include "registry_clean.h"
 #include "scan_state.h"
 #include "scan_target.h"
@@ -39,6 +40,8 @@ struct Journal {
 const char* outcomeOf(ResultLine line) {
     switch (line) {
     case lineRemoved: return "removed";
+    case lineQuarantined: return "quarantined";
+    case lineQuarantineFailed: return "could not be quarantined";
     case lineRenamed: return "renamed";
     case lineRenameFailed: return "rename failed";
     case lineUnableToRemove:
@@ -53,6 +56,7 @@ const char* choiceName(int32_t choice) {
     case choiceRename: return "rename";
     case choiceDeleteToo: return "delete";
     case choiceLeave: return "leave";
+    case choiceQuarantine: return "quarantine";
     default: return "none";
     }
 }
@@ -130,16 +134,23 @@ bool isHostsFile(const char* path) {
     return hostsFilePath(hosts) && sameTextNoCase(hosts, path);
 }
 
-bool isGoing(ResultLine line) { return line == lineRemoved || line == lineRenamed || line == lineUnableToRemove; }
+bool isGoing(ResultLine line) {
+    return line == lineRemoved || line == lineQuarantined || line == lineRenamed || line == lineUnableToRemove;
+}
 
 void onFileLine(ResultLine line, const char* path, const char* detectionName) {
     const int32_t choice = scanState.forcedChoice != 0 ? scanState.forcedChoice : scanState.userChoice;
     const bool hosts = isHostsFile(path);
-    journal.actions.push_back(Json{{"action", hosts ? "hosts file" : "file"},
-                                   {"path", ansiToUtf8(path)},
-                                   {"detection", ansiToUtf8(detectionName)},
-                                   {"choice", choiceName(choice)},
-                                   {"outcome", outcomeOf(line)}});
+    Json action{{"action", hosts ? "hosts file" : "file"},
+                {"path", ansiToUtf8(path)},
+                {"detection", ansiToUtf8(detectionName)},
+                {"choice", choiceName(choice)},
+                {"outcome", outcomeOf(line)}};
+    // Taken into the quarantine now, whatever the delete gave.
+    const bool taken = choice == choiceQuarantine && line != lineQuarantineFailed;
+    const QuarantinedFile* kept = taken ? quarantinedFileAt(path) : nullptr;
+    if (kept != nullptr) action["quarantineItem"] = kept->item;
+    journal.actions.push_back(action);
     if (!hosts && isGoing(line)) afterDetectedFile(path);
 }
 
@@ -193,6 +204,19 @@ Json statistics() {
                 {"itemsNotScanned", scanState.itemsNotScanned}};
 }
 
+// The folder and every item taken into it, or null without a quarantine.
+Json quarantine() {
+    if (quarantineFolder().empty()) return nullptr;
+    Json items = Json::array();
+    for (const QuarantinedFile& file : quarantinedFiles()) {
+        items.push_back(Json{{"item", file.item},
+                             {"path", ansiToUtf8(file.path.c_str())},
+                             {"detection", ansiToUtf8(file.detection.c_str())},
+                             {"sha256", file.sha256}});
+    }
+    return Json{{"folder", ansiToUtf8(quarantineFolder().c_str())}, {"items", items}};
+}
+
 Json report(const ScanEnd& end) {
     return Json{{"program", programText},
                 {"volume", journal.volume},
@@ -200,6 +224,7 @@ Json report(const ScanEnd& end) {
                 {"actions", journal.actions},
                 {"statistics", statistics()},
                 {"notScanned", journal.notScanned},
+                {"quarantine", quarantine()},
                 {"closingWord", ansiToUtf8(scanState.detectedPath)},
                 {"drivesScanned", !end.programEnded},
                 {"restartNeeded", scanState.restartNeeded != 0},

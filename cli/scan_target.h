@@ -12,6 +12,12 @@
 // On failure error names the folder and the reason, and nothing is set.
 bool prepareScanTarget(const ScanOptions& options, std::string& error);
 
+// For --restore: checks the folders as a scan does and presents them as
+// its drives, the registry left alone. False, with the reason in `error`,
+// when a folder is missing or the volume may not be changed (mounted
+// read-only, or its Windows hibernated).
+bool prepareRestoreTarget(const ScanOptions& options, std::string& error);
+
 // After the scan, whatever stopped it: on the simulated machine, writes the
 // changes the scan made to the scanned volume's own registry back to its
 // hives (see offline_registry.h). False when some of that was left undone,

@@ -59,16 +59,7 @@ void tellWhyUnchanged(VolumeState state, const std::string& folder) {
     }
 }
 
-} // namespace
-
-bool prepareScanTarget(const ScanOptions& given, std::string& error) {
-    std::string folder;
-    const VolumeState state = volumeStateOf(given.drives, folder);
-    volumeLeftUnchanged = state != VolumeState::changeable;
-    tellWhyUnchanged(state, folder);
-    // A volume that may not change has its registry left as it is.
-    ScanOptions options = given;
-    if (volumeLeftUnchanged) options.offline = OfflineRegistry::off;
+bool mapDrives(const ScanOptions& options, std::string& error) {
     for (const DriveFolder& drive : options.drives) {
         if (!checkFolder(drive.folder, error)) return false;
     }
@@ -83,6 +74,31 @@ bool prepareScanTarget(const ScanOptions& given, std::string& error) {
             return false;
         }
     }
+    return true;
+}
+
+} // namespace
+
+bool prepareRestoreTarget(const ScanOptions& options, std::string& error) {
+    std::string folder;
+    const VolumeState state = volumeStateOf(options.drives, folder);
+    tellWhyUnchanged(state, folder);
+    if (state != VolumeState::changeable) {
+        error = "--restore: nothing was restored";
+        return false;
+    }
+    return mapDrives(options, error);
+}
+
+bool prepareScanTarget(const ScanOptions& given, std::string& error) {
+    std::string folder;
+    const VolumeState state = volumeStateOf(given.drives, folder);
+    volumeLeftUnchanged = state != VolumeState::changeable;
+    tellWhyUnchanged(state, folder);
+    // A volume that may not change has its registry left as it is.
+    ScanOptions options = given;
+    if (volumeLeftUnchanged) options.offline = OfflineRegistry::off;
+    if (!mapDrives(options, error)) return false;
     const sim::WindowsInstallation found = sim::findWindowsInstallation(systemDrive);
     if (!loadOfflineRegistry(options, found, error)) return false;
     adoptVolumeSystem(found);

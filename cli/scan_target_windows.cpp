@@ -4,6 +4,7 @@
 #include "scan_driver.h"
 #include "scan_state.h"
 #include "scan_target.h"
+#include "system_message.h"
 #include "text_util.h"
 
 namespace {
@@ -21,17 +22,6 @@ bool fullFolderPath(const std::string& folder, std::string& full) {
 std::string withoutTrailingSeparator(std::string folder) {
     while (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
     return folder;
-}
-
-std::string systemMessage(DWORD error) {
-    char text[256] = {};
-    FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, error, 0, text, sizeof text,
-                   nullptr);
-    std::string message = text;
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r' || message.back() == ' ')) {
-        message.pop_back();
-    }
-    return message.empty() ? "error " + std::to_string(error) : message;
 }
 
 bool checkFolder(const std::string& folder, std::string& error) {
@@ -75,6 +65,8 @@ bool prepareScanTarget(const ScanOptions& options, std::string& error) {
 
 // The registry this program cleans on Windows is the live one: nothing is
 // left to write.
+bool prepareRestoreTarget(const ScanOptions&, std::string&) { return true; } // items go back to their own paths
+
 bool finishScanTarget() { return true; }
 
 // On a running system the scan deletes a service's registration as it

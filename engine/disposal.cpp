@@ -1,4 +1,4 @@
-// Deleting, renaming or leaving a detected file, and the line for each.
+// Deleting, quarantining, renaming or leaving a detected file, and the line for each.
 #include "disposal.h"
 
 #include <string.h>
@@ -37,8 +37,8 @@ void queueAfterFailedDelete(const char* path, const char* detectionName, DWORD a
 // Read-only, hidden and system files are deleted too: the archive bit alone
 // replaces whatever the file had. A file that still cannot be deleted, even
 // after the process holding it was ended, is reported and queued for
-// deletion at the next start.
-void deleteFile(const char* path, const char* detectionName) {
+// deletion at the next start. `done` is the line of a deleted file.
+void deleteFile(const char* path, const char* detectionName, ResultLine done = lineRemoved) {
     const DWORD attributes = GetFileAttributesA(path);
     if (!SetFileAttributesA(path, FILE_ATTRIBUTE_ARCHIVE)) {
         reportLine(lineUnableToRemove, path, detectionName);
@@ -48,7 +48,7 @@ void deleteFile(const char* path, const char* detectionName) {
     if (DeleteFileA(path) || (killProcessByPath(path) == 1 && DeleteFileA(path))) {
         ++scanState.filesRemoved;
         afterFileRemoved();
-        reportLine(lineRemoved, path, detectionName);
+        reportLine(done, path, detectionName);
         return;
     }
     queueAfterFailedDelete(path, detectionName, attributes);
@@ -71,6 +71,14 @@ void renamedPath(const char* path, char (&newPath)[MAX_PATH]) {
 
 } // namespace
 
+QuarantineKeeper quarantineKeeper = nullptr;
+
+bool keepForQuarantine(const char* path, const char* detectionName) {
+    if (quarantineKeeper != nullptr && quarantineKeeper(path, detectionName)) return true;
+    reportLine(lineQuarantineFailed, path, detectionName);
+    return false;
+}
+
 void renameDetectedFile(const char* path, const char* detectionName) {
     char newPath[MAX_PATH];
     renamedPath(path, newPath);
@@ -90,6 +98,9 @@ void disposeFile(const char* path, const char* detectionName) {
         break;
     case choiceRename:
         renameDetectedFile(path, detectionName);
+        break;
+    case choiceQuarantine:
+        if (keepForQuarantine(path, detectionName)) deleteFile(path, detectionName, lineQuarantined);
         break;
     case choiceLeave:
         reportLine(lineLeftAsChosen, path, detectionName);

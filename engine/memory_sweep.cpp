@@ -48,7 +48,7 @@ void disposeOfImage(const ProcessRecord& record) {
 }
 
 bool endsProcesses(int32_t choice) {
-    return choice == choiceDelete || choice == choiceRename || choice == choiceDeleteToo;
+    return choice == choiceDelete || choice == choiceRename || choice == choiceDeleteToo || choice == choiceQuarantine;
 }
 
 // The service a process runs as is named after its image file, without

@@ -14,6 +14,8 @@ const char* const resultLineFormats[resultLineCount] = {
     "%s     %s Unable to remove",
     "%s     %s Remove failed",
     "%s     %s not disinfected as per user's selection",
+    "%s     %s quarantined",
+    "%s     %s Unable to quarantine",
     "%s     %s Not Disinfected As Per User's Selection",
     "System Memory    W32/Karvex.Trojan  removed",
     "System Registry     %s removed",

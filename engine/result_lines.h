@@ -16,6 +16,8 @@ enum ResultLine {
     lineUnableToRemove,      // path, name: an executable could not be deleted
     lineRemoveFailed,        // path, name: a text file could not be deleted
     lineLeftAsChosen,        // path, name: an executable left by the user's choice
+    lineQuarantined,         // path, name: a file kept in the quarantine, then deleted
+    lineQuarantineFailed,    // path, name: a file that could not be kept, left in place
     lineTextLeftAsChosen,    // path, name: a text file left by the user's choice
     lineForcedDisposal,      // before the line of a file the memory sweep found
     lineRegistryRemoved,     // name: a start-up or uninstall value was deleted

@@ -23,6 +23,9 @@ constexpr int32_t choiceDelete = 100;
 constexpr int32_t choiceRename = 101;
 constexpr int32_t choiceDeleteToo = 102;
 constexpr int32_t choiceLeave = 103;
+// Kept in a quarantine the front end provides (see disposal.h), then deleted
+// as choiceDelete deletes.
+constexpr int32_t choiceQuarantine = 104;
 
 struct ScanState {
     HWND resultList = nullptr;           // window that receives every report; 0: none

@@ -100,14 +100,14 @@ bool recordMatches(const TextSignature& record, const Windows& windows, long len
     return findPattern(work, windows.searchLength, record.pattern, record.patternLength);
 }
 
-void deleteTextFile(const char* path) {
+void deleteTextFile(const char* path, ResultLine done = lineRemoved) {
     if (!DeleteFileA(path)) {
         reportLine(lineRemoveFailed, path, scanState.detectedName);
         return;
     }
     ++scanState.filesRemoved;
     afterFileRemoved();
-    reportLine(lineRemoved, path, scanState.detectedName);
+    reportLine(done, path, scanState.detectedName);
 }
 
 } // namespace
@@ -173,6 +173,9 @@ bool checkTextFile(const char* path) {
     case choiceDelete:
     case choiceDeleteToo:
         deleteTextFile(path);
+        break;
+    case choiceQuarantine:
+        if (keepForQuarantine(path, scanState.detectedName)) deleteTextFile(path, lineQuarantined);
         break;
     case choiceRename:
         renameDetectedFile(path, scanState.detectedName);

@@ -324,7 +324,7 @@ expect_status "full standard output on a clean tree: exit 2" 2 $?
 expect_status "--choice=leave is accepted" 0 $?
 "$scan" --choice=shred "$work/subs" >"$work/out" 2>"$work/err"
 expect_status "--choice=shred: usage error" 2 $?
-expect_grep "--choice=shred: names the value" "^quorvane-scan: --choice shred: expected delete, rename or leave$" "$work/err"
+expect_grep "--choice=shred: names the value" "^quorvane-scan: --choice shred: expected delete, rename, leave or quarantine$" "$work/err"
 "$scan" --yes --no "$work/subs" >"$work/out" 2>"$work/err"
 expect_status "--yes with --no: usage error" 2 $?
 expect_grep "--yes with --no: says why" "^quorvane-scan: --yes and --no cannot be given together$" "$work/err"

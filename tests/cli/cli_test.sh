@@ -42,7 +42,7 @@ chmod 000 "$work/locked"
 if [ "$(id -u)" -ne 0 ]; then refuse "unlistable folder" "locked: cannot be listed" "$work/locked"; fi
 refuse "no folder" "no folder to scan" --quiet
 refuse "unknown option" "--frobnicate: unknown option" --frobnicate "$work/ten"
-refuse "bad choice" "--choice shred: expected delete, rename or leave" --choice shred "$work/ten"
+refuse "bad choice" "--choice shred: expected delete, rename, leave or quarantine" --choice shred "$work/ten"
 refuse "drive A" "--drive A=.*C to Z" --drive "A=$work/ten"
 refuse "letter twice" "drive D: is given twice" --drive "D=$work/ten" --drive "d=$work/ten"
 
