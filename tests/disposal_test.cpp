@@ -147,9 +147,74 @@ TEST_F(Disposal, LeaveKeepsTheFileAndSaysWhy) {
 
 TEST_F(Disposal, UnknownChoiceDoesNothingAndSaysNothing) {
     const std::string path = infected("e.exe");
-    for (int choice : {0, 99, 104, -1}) dispose(path, choice);
+    for (int choice : {0, 99, 105, -1}) dispose(path, choice);
     EXPECT_TRUE(folder.exists("e.exe"));
     EXPECT_TRUE(window.lines().empty());
+}
+
+// The keeper of these tests: what it saw of the file, and its answer.
+struct KeeperSeen {
+    bool answer = true;
+    std::vector<std::string> paths;
+    DWORD attributes = 0;
+} keeperSeen;
+
+bool testKeeper(const char* path, const char* detectionName) {
+    keeperSeen.paths.push_back(std::string(path) + "|" + detectionName);
+    keeperSeen.attributes = GetFileAttributesA(path);
+    return keeperSeen.answer;
+}
+
+class Quarantine : public Disposal {
+protected:
+    void SetUp() override {
+        Disposal::SetUp();
+        keeperSeen = KeeperSeen{};
+        quarantineKeeper = testKeeper;
+    }
+    void TearDown() override {
+        quarantineKeeper = nullptr;
+        Disposal::TearDown();
+    }
+};
+
+// The keeper sees the file as it was, attributes and all, before the delete.
+TEST_F(Quarantine, KeptFileIsThenDeletedAndSaidQuarantined) {
+    const std::string path = infected("q.exe");
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    dispose(path, choiceQuarantine);
+    EXPECT_EQ(keeperSeen.paths, std::vector<std::string>{path + "|" + name});
+    EXPECT_EQ(keeperSeen.attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN),
+              static_cast<DWORD>(FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN));
+    EXPECT_FALSE(folder.exists("q.exe"));
+    EXPECT_EQ(window.lines(), std::vector<std::string>{path + "     W32/Karvex.Bds.Trojan quarantined"});
+    EXPECT_EQ(scanState.filesRemoved, 1);
+}
+
+// A file that could not be kept is not deleted; without a keeper none is.
+TEST_F(Quarantine, FileNotKeptIsLeftAndSaidSo) {
+    const std::string path = infected("r.exe");
+    keeperSeen.answer = false;
+    dispose(path, choiceQuarantine);
+    quarantineKeeper = nullptr;
+    dispose(path, choiceQuarantine);
+    EXPECT_TRUE(folder.exists("r.exe"));
+    const std::string line = path + "     W32/Karvex.Bds.Trojan Unable to quarantine";
+    EXPECT_EQ(window.lines(), (std::vector<std::string>{line, line}));
+    EXPECT_EQ(scanState.filesRemoved, 0);
+}
+
+// Kept, then held open: queued for the next start like a deleted file.
+TEST_F(Quarantine, KeptFileThatCannotBeDeletedIsQueued) {
+    const std::string path = infected("held.exe");
+    {
+        HeldFile hold(path);
+        dispose(path, choiceQuarantine);
+    }
+    EXPECT_EQ(keeperSeen.paths.size(), 1u);
+    EXPECT_TRUE(folder.exists("held.exe"));
+    EXPECT_EQ(scanState.restartNeeded, 1);
+    EXPECT_EQ(window.lines(), std::vector<std::string>{path + "     W32/Karvex.Bds.Trojan Unable to remove"});
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine_test.h"
+#include "disposal.h"
 #include "text_check.h"
 #include "signatures/text_signatures.h"
 #include "text_sample.h"
@@ -56,6 +57,25 @@ TEST_F(TextCheck, AFileThatCannotBeDeletedSaysRemoveFailedAndIsNotQueued) {
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
+bool keepNothing(const char*, const char*) { return false; }
+bool keepAll(const char*, const char*) { return true; }
+
+// Kept, then deleted with the delete's line wording; not kept, left.
+TEST_F(TextCheck, AQuarantinedFileIsDeletedOnlyOnceKept) {
+    scanState.userChoice = choiceQuarantine;
+    quarantineKeeper = keepNothing;
+    const std::string path = hosts(samples::uuencodedHosts());
+    EXPECT_TRUE(check(path));
+    EXPECT_TRUE(folder.exists("hosts"));
+    quarantineKeeper = keepAll;
+    EXPECT_TRUE(check(path));
+    quarantineKeeper = nullptr;
+    EXPECT_FALSE(folder.exists("hosts"));
+    EXPECT_EQ(window.lines(), (std::vector<std::string>{path + "     W32/Nyxem.Worm Unable to quarantine",
+                                                        path + "     W32/Nyxem.Worm quarantined"}));
+    EXPECT_EQ(scanState.filesRemoved, 1);
+}
+
 TEST_F(TextCheck, ARenamedFileGetsAVInItsExtension) {
     scanState.userChoice = choiceRename;
     const std::string path = hosts(samples::uuencodedHosts(), "hosts.txt");
@@ -66,7 +86,7 @@ TEST_F(TextCheck, ARenamedFileGetsAVInItsExtension) {
 }
 
 TEST_F(TextCheck, AnUnknownChoiceCountsTheHitButDoesAndSaysNothing) {
-    scanState.userChoice = 104;
+    scanState.userChoice = 105;
     EXPECT_TRUE(check(hosts(samples::uuencodedHosts())));
     EXPECT_TRUE(window.lines().empty());
     EXPECT_EQ(scanState.filesInfected, 1);
