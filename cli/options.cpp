@@ -44,11 +44,13 @@ const char* const optionsHelp =
     "                     FILE as it removes it, in the registry editor's format:\n"
     "                     importing FILE puts them back\n"
     "  --restore DIR      put the files kept in the quarantine DIR back in their\n"
-    "                     places (on the drives given"
 #ifndef _WIN32
-    ", as for a scan"
+    "                     places on the drives given (as for a scan), never over\n"
+    "                     a file; exit status 0 when every one is back, else 2\n"
+#else
+    "                     places, never over a file; exit status 0 when every\n"
+    "                     one is back, else 2\n"
 #endif
-    "), never over a file\n"
     "  --item NAME        with --restore: only this item (may be given again)\n"
     "  --list DIR         list the items of the quarantine DIR, one line each\n"
     "  --yes              answer every question with Yes (or OK)\n"
