@@ -4,9 +4,11 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 
 #include "machine.h"
@@ -18,6 +20,16 @@ constexpr mode_t permissionBits = 07777;
 constexpr mode_t restoringMode = 0600; // until the file has its own bits
 const char* const restoringSuffix = ".quorvane-restoring";
 constexpr size_t chunkLength = 1 << 20; // bytes per read or write call
+
+// What ntfs-3g shows of an NTFS file beyond POSIX: its Windows attributes
+// (32 bits) and creation time (a FILETIME), both big-endian.
+const char* const ntfsAttributes = "system.ntfs_attrib_be";
+const char* const ntfsCreationTime = "system.ntfs_crtime_be";
+constexpr size_t attributeBytes = 4;
+constexpr size_t fileTimeBytes = 8;
+// The attributes a restored file gets back; the others (folder, sparse,
+// compressed, reparse point, ...) are the file system's to give.
+constexpr uint32_t restorableAttributes = 0x1 | 0x2 | 0x4 | 0x20 | 0x2000; // read-only, hidden, system, archive, not indexed
 
 std::string failure(const char* what, const std::string& path) {
     return std::string(what) + " " + path + ": " + std::strerror(errno);
@@ -60,6 +72,50 @@ void noteTimesAndMode(const struct stat& info, QuarantineRecord& about) {
     about.modified = fileTimeFromPosix(info.st_mtim.tv_sec, static_cast<uint32_t>(info.st_mtim.tv_nsec));
     about.hasAccessed = true;
     about.accessed = fileTimeFromPosix(info.st_atim.tv_sec, static_cast<uint32_t>(info.st_atim.tv_nsec));
+}
+
+uint64_t bigEndian(const unsigned char* bytes, size_t length) {
+    uint64_t value = 0;
+    for (size_t i = 0; i < length; ++i) value = value << 8 | bytes[i];
+    return value;
+}
+
+std::string bigEndianBytes(uint64_t value, size_t length) {
+    std::string bytes(length, '\0');
+    for (size_t i = length; i-- > 0; value >>= 8) bytes[i] = static_cast<char>(value & 0xFF);
+    return bytes;
+}
+
+// On an NTFS volume mounted through ntfs-3g, the Windows attributes and
+// creation time; elsewhere nothing.
+void noteNtfsFacts(int fd, QuarantineRecord& about) {
+    unsigned char bytes[fileTimeBytes];
+    if (fgetxattr(fd, ntfsAttributes, bytes, attributeBytes) == static_cast<ssize_t>(attributeBytes)) {
+        about.hasWindowsAttributes = true;
+        about.windowsAttributes = static_cast<uint32_t>(bigEndian(bytes, attributeBytes));
+    }
+    if (fgetxattr(fd, ntfsCreationTime, bytes, fileTimeBytes) == static_cast<ssize_t>(fileTimeBytes)) {
+        about.hasCreated = true;
+        about.created = bigEndian(bytes, fileTimeBytes);
+    }
+}
+
+bool unsupported(int error) { return error == ENOTSUP || error == EOPNOTSUPP; }
+
+// The recorded NTFS facts back on the file at `host`, where the volume can
+// hold them; set once the file has its name, read-only last.
+bool restoreNtfsFacts(const std::string& host, const QuarantineRecord& record, std::string& error) {
+    if (record.hasCreated) {
+        const std::string time = bigEndianBytes(record.created, fileTimeBytes);
+        if (lsetxattr(host.c_str(), ntfsCreationTime, time.data(), time.size(), 0) != 0 && !unsupported(errno))
+            return error = failure("cannot set the creation time of", host), false;
+    }
+    if (record.hasWindowsAttributes) {
+        const std::string bits = bigEndianBytes(record.windowsAttributes & restorableAttributes, attributeBytes);
+        if (lsetxattr(host.c_str(), ntfsAttributes, bits.data(), bits.size(), 0) != 0 && !unsupported(errno))
+            return error = failure("cannot set the attributes of", host), false;
+    }
+    return true;
 }
 
 timespec timeOf(uint64_t fileTime) {
@@ -132,7 +188,10 @@ bool readOriginalFile(const char* windowsPath, QuarantineRecord& about, std::vec
         return error = host + " changed or could not be read while it was taken", false;
     about.originalPath = windowsPath;
     about.hostPath = host;
+    char here[PATH_MAX];
+    if (host[0] != '/' && getcwd(here, sizeof here) != nullptr) about.hostPath = std::string(here) + "/" + host;
     noteTimesAndMode(info, about);
+    noteNtfsFacts(file.fd, about);
     return true;
 }
 
@@ -152,6 +211,7 @@ PutBack putBackOriginalFile(const QuarantineRecord& record, const std::vector<un
     }
     const PutBack named = nameRestored(restoring, host, error);
     if (named != PutBack::restored) unlink(restoring.c_str());
+    if (named == PutBack::restored) restoreNtfsFacts(host, record, error);
     syncFolderOf(host);
     return named;
 }

@@ -130,4 +130,34 @@ expect_status "not kept: each named on standard error" 3 "$(grep -c 'cannot be q
 expect_status "not kept: every sample stays" 3 "$(cd "$vol" && find . -name '*.exe' | wc -l)"
 expect_same "not kept: nothing is left in the folder" <(ls -A "$work/q2") </dev/null
 
+# --- on NTFS through ntfs-3g: the Windows attributes and creation time too -
+# shellcheck source=tests/cli/ntfs_lib.sh
+. "$here/ntfs_lib.sh"
+trap 'ntfs_unmount_all; chmod -R u+rwx "$work" 2>/dev/null; rm -rf "$work"' EXIT
+ntfs_facts() { # PATH: attributes, creation time, modification time
+    echo "$(getfattr --only-values -n system.ntfs_attrib_be "$1" 2>/dev/null | xxd -p)" \
+        "$(getfattr --only-values -n system.ntfs_crtime_be "$1" 2>/dev/null | xxd -p)" "$(stat -c %y "$1")"
+}
+if [ "$(id -u)" -eq 0 ] && [ -c /dev/fuse ] && command -v ntfs-3g >/dev/null && mkdir -p "$work/ntfs" &&
+    ntfs_make "$work/ntfs.img" "$work/ntfs"; then
+    mkdir "$work/ntfs/Windows"
+    cp "$work/samples/sample08.exe" "$work/ntfs/Windows/svc.exe"
+    setfattr -n system.ntfs_crtime_be -v 0x01d0000000000000 "$work/ntfs/Windows/svc.exe"
+    touch -m -d '2018-01-01 00:00:00.25' "$work/ntfs/Windows/svc.exe"
+    ntfs_attributes "$work/ntfs/Windows/svc.exe" 0x27 # read-only, hidden, system, archive
+    ntfs_facts "$work/ntfs/Windows/svc.exe" >"$work/facts.before"
+    expect_grep "NTFS: the facts can be read at all" "^00000027 01d0000000000000 2018-01-01 00:00:00.25" "$work/facts.before"
+    scan_in "$scan" --quarantine "$work/q3" --yes "$work/ntfs"
+    expect_status "NTFS: quarantined" 1 $?
+    ntfs_remount "$work/ntfs.img" "$work/ntfs"
+    scan_in "$scan" --restore "$work/q3" "$work/ntfs"
+    expect_status "NTFS: restored" 0 $?
+    expect_same "NTFS: the content is back" <(same_file "$work/samples/sample08.exe" "$work/ntfs/Windows/svc.exe") <<<same
+    expect_same "NTFS: attributes, creation and modification time are back" \
+        <(ntfs_facts "$work/ntfs/Windows/svc.exe") <"$work/facts.before"
+    expect_same "NTFS: nothing else is left beside it" <(ls -A "$work/ntfs/Windows") <<<svc.exe
+else
+    echo "NTFS checks skipped: an NTFS image cannot be mounted here"
+fi
+
 summary
