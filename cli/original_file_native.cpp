@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "machine.h"
+#include "quarantine_files.h"
 #include "quarantine_store.h"
 
 namespace {
@@ -53,17 +54,6 @@ bool readAll(int fd, std::vector<unsigned char>& content, size_t length) {
     }
     unsigned char past = 0;
     return read(fd, &past, 1) == 0; // the file ends where its length said
-}
-
-bool writeAll(int fd, const std::vector<unsigned char>& content) {
-    size_t done = 0;
-    while (done < content.size()) {
-        const size_t piece = content.size() - done < chunkLength ? content.size() - done : chunkLength;
-        const ssize_t written = write(fd, content.data() + done, piece);
-        if (written <= 0) return false;
-        done += static_cast<size_t>(written);
-    }
-    return true;
 }
 
 void noteTimesAndMode(const struct stat& info, QuarantineRecord& about) {
@@ -139,7 +129,7 @@ bool writeRestoring(const std::string& path, const QuarantineRecord& record, con
     if (file.fd < 0) return error = failure("cannot create", path), false;
     const timespec times[2] = {timeOf(record.hasAccessed ? record.accessed : record.modified), timeOf(record.modified)};
     const bool mode = !record.hasPosixMode || fchmod(file.fd, record.posixMode & permissionBits) == 0;
-    if (!writeAll(file.fd, content) || !mode || futimens(file.fd, times) != 0 || fsync(file.fd) != 0)
+    if (!quarantine_files::writeAll(file.fd, content.data(), content.size()) || !mode || futimens(file.fd, times) != 0 || fsync(file.fd) != 0)
         return error = failure("cannot write", path), false;
     const int fd = file.fd;
     file.fd = -1;

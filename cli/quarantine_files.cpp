@@ -71,23 +71,24 @@ std::string failure(const char* what, const std::string& path) {
     return std::string(what) + " " + path + ": " + std::strerror(errno);
 }
 
-bool writeAll(int fd, const std::string& bytes) {
+} // namespace
+
+bool writeAll(int fd, const void* data, size_t length) {
+    const char* const bytes = static_cast<const char*>(data);
     size_t done = 0;
-    while (done < bytes.size()) {
-        const size_t piece = bytes.size() - done < chunkLength ? bytes.size() - done : chunkLength;
-        const int written = writeSome(fd, bytes.data() + done, piece);
+    while (done < length) {
+        const size_t piece = length - done < chunkLength ? length - done : chunkLength;
+        const int written = writeSome(fd, bytes + done, piece);
         if (written <= 0) return false;
         done += static_cast<size_t>(written);
     }
     return true;
 }
 
-} // namespace
-
 bool writeNewFile(const std::string& path, const std::string& bytes, std::string& error) {
     const int fd = openNew(path.c_str());
     if (fd < 0) return error = failure("cannot create", path), false;
-    const bool written = writeAll(fd, bytes) && flushFile(fd) == 0;
+    const bool written = writeAll(fd, bytes.data(), bytes.size()) && flushFile(fd) == 0;
     if (!written) error = failure("cannot write", path);
     if (closeFile(fd) != 0 && written) error = failure("cannot close", path);
     else if (written) return true;

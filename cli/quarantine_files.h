@@ -13,6 +13,8 @@ namespace quarantine_files {
 // Creates `path` (never replacing a file there), writes `bytes` and flushes
 // them to the disk. On failure nothing is left at `path`.
 bool writeNewFile(const std::string& path, const std::string& bytes, std::string& error);
+// Writes all `length` bytes to the open file, in pieces the system takes.
+bool writeAll(int fd, const void* data, size_t length);
 // Reads a regular file of at most `limit` bytes; a longer one is refused
 // unread past the limit.
 bool readFileAtMost(const std::string& path, size_t limit, std::string& bytes, std::string& error);
