@@ -364,9 +364,14 @@ scan_in "$scan" --quiet --yes "$killed"
 status=$?
 [ "$status" -le 1 ] && pass "killed: a second run finishes" || fail "killed: a second run finishes (exit $status)"
 expect_same "killed: every sample gone" <(ls "$killed"/Apps*/app*.exe 2>/dev/null | wc -l) <<<"0"
+# A kill in the middle of a write leaves the hive dirty, its logs holding the
+# change; a last run with nothing to change in it leaves it so, as Windows
+# would find it after a crash. What counts is the hive as its logs complete it.
+"$recover" "$kconfig/SOFTWARE" "$work/killed.final" || fail "killed, at last: the hive cannot be completed"
 expect_same "killed: only the other program's value is left" \
-    <(export_hive "$kconfig/SOFTWARE" | sed -n '/^\[\\Microsoft\\Windows\\CurrentVersion\\Run\]/,/^$/p' | grep -c '^"') \
+    <(export_hive "$work/killed.final" | sed -n '/^\[\\Microsoft\\Windows\\CurrentVersion\\Run\]/,/^$/p' | grep -c '^"') \
     <<<"1"
-expect_same "killed: the hive is clean" <(hive_state "$kconfig/SOFTWARE") <<<"clean"
+regfinfo "$work/killed.final" >/dev/null 2>&1 && pass "killed: regfinfo reads the hive at last" ||
+    fail "killed: regfinfo reads the hive at last"
 
 summary
