@@ -13,6 +13,12 @@
 #include <vector>
 
 #include "quarantine_record.h"
+#include "win32api.h"
+
+// The attributes a restored file gets back; the others (folder, sparse,
+// compressed, reparse point, ...) are the file system's to give.
+constexpr uint32_t restorableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                                          FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
 // Fills the paths, attributes or permission bits and times of `about` and
 // reads the content whole (no more than the quarantine keeps). False, with

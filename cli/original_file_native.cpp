@@ -28,9 +28,6 @@ const char* const ntfsAttributes = "system.ntfs_attrib_be";
 const char* const ntfsCreationTime = "system.ntfs_crtime_be";
 constexpr size_t attributeBytes = 4;
 constexpr size_t fileTimeBytes = 8;
-// The attributes a restored file gets back; the others (folder, sparse,
-// compressed, reparse point, ...) are the file system's to give.
-constexpr uint32_t restorableAttributes = 0x1 | 0x2 | 0x4 | 0x20 | 0x2000; // read-only, hidden, system, archive, not indexed
 
 std::string failure(const char* what, const std::string& path) {
     return std::string(what) + " " + path + ": " + std::strerror(errno);

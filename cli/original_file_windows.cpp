@@ -9,10 +9,6 @@
 
 namespace {
 
-// The attributes a restored file gets back; the others (folder, device,
-// compressed, encrypted, ...) are the file system's to give.
-constexpr DWORD restorableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                                       FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 const char* const restoringSuffix = ".quorvane-restoring";
 constexpr DWORD chunkLength = 1 << 20; // bytes per write call
 

@@ -114,7 +114,7 @@ bool writeItem(const ItemPaths& paths, const std::string& stored, const std::str
 } // namespace
 
 bool storeItem(const std::string& folder, const QuarantineRecord& about, const std::vector<unsigned char>& content,
-               std::string& name, std::string& error) {
+               std::string& name, std::string& error, QuarantineRecord* written) {
     if (content.size() > quarantineMaxContentLength) return error = "the file is too long to quarantine", false;
     if (about.originalPath.empty() || about.detection.empty())
         return error = "an item needs its original path and detection", false;
@@ -126,6 +126,7 @@ bool storeItem(const std::string& folder, const QuarantineRecord& about, const s
     if (!qf::makeFolder(folder, error) || !pickName(folder, record.sha256, name, error)) return false;
     if (!writeItem(pathsOf(folder, name), encodeContent(content), formatRecord(record), error)) return false;
     qf::syncFolder(folder);
+    if (written != nullptr) *written = record;
     return true;
 }
 

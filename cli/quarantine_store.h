@@ -29,9 +29,10 @@ constexpr uint64_t quarantineMaxContentLength = 512u * 1024 * 1024;
 // Takes `content` into the folder (made when missing) as a new item, named
 // in `name`. From `about`, the paths, attributes, times and detection are
 // kept; the length, SHA-256 and version are the store's own, and `taken` is
-// now unless given. On failure nothing of the item is left.
+// now unless given. On failure nothing of the item is left. `written`, when
+// given, receives the record as it was written.
 bool storeItem(const std::string& folder, const QuarantineRecord& about, const std::vector<unsigned char>& content,
-               std::string& name, std::string& error);
+               std::string& name, std::string& error, QuarantineRecord* written = nullptr);
 
 // The record and original content of item `name`, only once the content has
 // been read whole and its SHA-256 found to be the record's.

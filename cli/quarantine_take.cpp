@@ -9,7 +9,6 @@
 #include "original_file.h"
 #include "quarantine_files.h"
 #include "quarantine_store.h"
-#include "sha256.h"
 
 namespace {
 
@@ -28,14 +27,16 @@ bool keepDetectedFile(const char* path, const char* detectionName) {
     std::vector<unsigned char> content;
     std::string error;
     std::string item;
+    QuarantineRecord written;
     about.detection = trimmed(detectionName);
-    if (!readOriginalFile(path, about, content, error) || !storeItem(folderInUse, about, content, item, error)) {
+    if (!readOriginalFile(path, about, content, error) ||
+        !storeItem(folderInUse, about, content, item, error, &written)) {
         clearProgress();
         std::fprintf(stderr, "quorvane-scan: %s: cannot be quarantined (%s): it is left where it is\n",
                      escapeControlBytes(path).c_str(), escapeControlBytes(error.c_str()).c_str());
         return false;
     }
-    taken.push_back({path, item, sha256Hex(content.data(), content.size()), about.detection});
+    taken.push_back({path, item, written.sha256, written.detection});
     return true;
 }
 

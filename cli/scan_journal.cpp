@@ -10,6 +10,7 @@
 #include "change_journal.h"
 #include "console_report.h"
 #include "escape.h"
+#include "program_version.h"
 #include "quarantine_take.h"
 #include "registry_clean.h"
 #include "scan_state.h"
@@ -22,7 +23,7 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-const char* const programText = "quorvane-scan 1.0";
+const char* const programText = "quorvane-scan " QUORVANE_PROGRAM_VERSION;
 const char* const ntQueue = "PendingFileRenameOperations";
 const char* const nineXQueue = "wininit.ini";
 const char* const newFileSuffix = ".quorvane-new";
